@@ -1,0 +1,65 @@
+// The dialog's controls as the configuration code uses them: a small table of
+// operations, so saving, the dialog's decisions and the allowed-systems list
+// run unchanged over real Win32 controls and over a substitute in tests.
+#pragma once
+
+constexpr int kListError = -1;   // LB_ERR
+
+struct DialogControls {
+    // Control text, at most size - 1 characters, always NUL-terminated.
+    void (*GetText)(void *dialog, int id, char *text, int size);
+    void (*SetText)(void *dialog, int id, const char *text);
+    int (*GetCheck)(void *dialog, int id);
+    void (*SetCheck)(void *dialog, int id, int checked);
+    // List box operations; results as the list box gives them.
+    int (*ListGetLine)(void *dialog, int id, int index, char *text, int size);
+    int (*ListFindExact)(void *dialog, int id, const char *text);
+    int (*ListAdd)(void *dialog, int id, const char *text);
+    int (*ListGetSelection)(void *dialog, int id);
+    int (*ListDelete)(void *dialog, int id, int index);
+    void (*ListSelect)(void *dialog, int id, int index);
+    void (*ListReset)(void *dialog, int id);
+    // A message box owned by the dialog with the error icon.
+    void (*ShowError)(void *dialog, const char *text, const char *title);
+    void (*EndDialog)(void *dialog, int result);
+};
+
+// The Win32 controls (Windows build only).
+const DialogControls *Win32DialogControls();
+
+// Control ids of dialog template 2003.
+enum ControlId {
+    IDC_MESS_EXE = 100,
+    IDC_MESS_OPTION = 103,
+    IDC_MESS_SOFTWARE = 104,
+    IDC_MESS_BIOS = 107,
+    IDC_TIMER_END_RUN = 110,
+    IDC_TIMER_START = 114,
+    IDC_SYSTEMS_LIST = 116,
+    IDC_FILL_SYSTEMS = 117,
+    IDC_ADD_SYSTEM = 118,
+    IDC_SYSTEM_NAME = 119,
+    IDC_DELETE_SELECTED = 120,
+    IDC_RESET_LIST = 121,
+    IDC_ABOUT = 122,
+    IDC_MESS_DEFAULT = 123,
+    IDC_MAME_EXE = 126,
+    IDC_MAME_BROWSE = 127,
+    IDC_MAME_ROMS = 129,
+    IDC_MAME_OPTION = 131,
+    IDC_MAME_DEFAULT = 132,
+    IDC_ONLY_PERFECT = 133,
+    IDC_OK = 201,
+    IDC_MESS_BROWSE = 202,
+    IDC_CANCEL = 203,
+};
+
+// Reads the dialog's controls into the settings and writes the 13 values
+// through the settings store, stopping at the first failure with its message
+// (and ending the dialog with 1).
+void SaveConfigToRegistry(void *dialog, const DialogControls *controls);
+
+// Packs the list's lines into a "SystemsList" value. Returns the value's size
+// in bytes; *leftOut counts the lines that did not fit the 10240 bytes.
+int BuildSystemsList(void *dialog, const DialogControls *controls,
+                     char *packed, int *leftOut);

@@ -1,0 +1,205 @@
+#include "config/settings.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+#include "base/format.h"
+
+char MessPath[kTextSetting];
+char MessExe[kTextSetting];
+char MessSoftwarePath[kTextSetting];
+char MessBiosPath[kTextSetting];
+char MessOption[kTextSetting];
+char MamePath[kTextSetting];
+char MameExe[kTextSetting];
+char MameRomsPath[kTextSetting];
+char MameOption[kTextSetting];
+
+int32_t MameCheckOnlyPerfect;
+int32_t TimerEndRun;
+int32_t TimerStart;
+int32_t TimerStarting;
+int32_t TimerPoll;
+
+MachineEntry *AvailableMachine;
+int Number_of_machine;
+
+int MameOrMess;
+
+static const SettingsStore *settingsStore = nullptr;
+static const long kMoreData = 234;   // ERROR_MORE_DATA: the buffer was too small
+
+void SetSettingsStore(const SettingsStore *store)
+{
+    settingsStore = store;
+}
+
+const SettingsStore *CurrentSettingsStore()
+{
+    return settingsStore ? settingsStore : PlatformSettingsStore();
+}
+
+static const SettingsStore &Store()
+{
+    return *CurrentSettingsStore();
+}
+
+void ResetSettings()
+{
+    for (char *text : {MessPath, MessExe, MessSoftwarePath, MessBiosPath, MessOption,
+                       MamePath, MameExe, MameRomsPath, MameOption})
+        text[0] = '\0';
+    MameCheckOnlyPerfect = TimerEndRun = TimerStart = TimerStarting = TimerPoll = 0;
+    MameOrMess = 0;
+    ClearMachineList();
+}
+
+void ClearMachineList()
+{
+    free(AvailableMachine);
+    AvailableMachine = nullptr;
+    Number_of_machine = 0;
+}
+
+void AppendMachineEntry(const char *name, const char *extension)
+{
+    void *grown = realloc(AvailableMachine, sizeof(MachineEntry) * (Number_of_machine + 1));
+    if (!grown)
+        return;   // out of memory: the list keeps what it had
+    AvailableMachine = static_cast<MachineEntry *>(grown);
+    MachineEntry &entry = AvailableMachine[Number_of_machine++];
+    // A word wider than its field is cut to the field, as a C string copy
+    // into a fixed field would keep at most that much.
+    CopyTextPart(entry.Name, sizeof entry.Name, name, sizeof entry.Name - 1);
+    CopyTextPart(entry.Extension, sizeof entry.Extension, extension,
+                 sizeof entry.Extension - 1);
+}
+
+void ParseSystemsList(const char *packed, int length)
+{
+    int at = 0;
+    while (at < length && packed[at] != '\0') {
+        const char *line = packed + at;
+        const void *end = memchr(line, '\0', length - at);
+        // A line without its NUL inside the value is not whole: stop there.
+        if (!end)
+            break;
+        int lineLength = static_cast<int>(static_cast<const char *>(end) - line);
+        at += lineLength + 1;
+
+        char copy[1024];
+        if (!CopyTextPart(copy, sizeof copy, line, lineLength))
+            continue;   // longer than a line can be
+        char *words[2] = {nullptr, nullptr};
+        int count = 0;
+        for (char *p = copy; *p && count < 2;) {
+            while (*p == ' ')
+                ++p;
+            if (!*p)
+                break;
+            words[count++] = p;
+            while (*p && *p != ' ')
+                ++p;
+            if (*p)
+                *p++ = '\0';
+        }
+        // A line of spaces only names no system: nothing could be chosen by it.
+        if (count == 0)
+            continue;
+        AppendMachineEntry(words[0], words[1] ? words[1] : "");
+    }
+}
+
+void SplitExecutablePath(char *folder, char *exe)
+{
+    // Find the last non-empty component and the backslash just before it.
+    int length = static_cast<int>(strlen(folder));
+    int end = length;
+    while (end > 0 && folder[end - 1] == '\\')
+        --end;
+    int start = end;
+    while (start > 0 && folder[start - 1] != '\\')
+        --start;
+    if (start == 0 || end == 0)
+        return;   // one component or none
+    // Is there another non-empty component before it?
+    bool another = false;
+    for (int i = 0; i < start - 1; ++i)
+        if (folder[i] != '\\') {
+            another = true;
+            break;
+        }
+    if (!another)
+        return;
+    CopyTextPart(exe, kTextSetting, folder + start, end - start);
+    folder[start - 1] = '\0';
+}
+
+static void ReadText(void *key, const char *name, char *setting)
+{
+    unsigned long size = kTextSetting;
+    if (Store().Query(key, name, setting, &size) != 0)
+        setting[0] = '\0';
+    else
+        setting[kTextSetting - 1] = '\0';   // a value stored without its NUL
+}
+
+static void ReadNumber(void *key, const char *name, int32_t *setting, int32_t fallback)
+{
+    // A shorter value fills the low bytes, as a read into the number would.
+    unsigned char bytes[4] = {0, 0, 0, 0};
+    unsigned long size = sizeof bytes;
+    if (Store().Query(key, name, bytes, &size) != 0) {
+        *setting = fallback;
+        return;
+    }
+    *setting = static_cast<int32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 |
+                                    static_cast<uint32_t>(bytes[3]) << 24);
+}
+
+int ReadConfigurationInRegistry()
+{
+    void *key = nullptr;
+    if (Store().Open(false, &key) != 0)
+        return -1;
+
+    ReadText(key, "MessPath", MessPath);
+    ReadText(key, "MessSoftwarePath", MessSoftwarePath);
+    ReadText(key, "MessBiosPath", MessBiosPath);
+    ReadText(key, "MessOption", MessOption);
+    ReadText(key, "MamePath", MamePath);
+    ReadText(key, "MameRomsPath", MameRomsPath);
+    ReadText(key, "MameOption", MameOption);
+
+    ReadNumber(key, "MameCheckOnlyPerfect", &MameCheckOnlyPerfect, 0);
+    ReadNumber(key, "SystemChangeTimer", &TimerEndRun, kDefaultTimerEndRun);
+    ReadNumber(key, "SplashScreenTimer", &TimerStart, kDefaultTimerStart);
+    ReadNumber(key, "WaitForMESSTimer", &TimerStarting, kDefaultTimerStarting);
+    ReadNumber(key, "PollTimer", &TimerPoll, kDefaultTimerPoll);
+
+    static char packed[kSystemsListBytes];
+    memset(packed, 0, sizeof packed);
+    unsigned long size = sizeof packed;
+    long result = Store().Query(key, "SystemsList", packed, &size);
+    int length = result == 0 && size <= sizeof packed ? static_cast<int>(size) : 0;
+    if (result == kMoreData && size > sizeof packed) {
+        // Too long to be read whole: read it all, keep the whole lines that
+        // fit in the list's 10240 bytes.
+        char *whole = static_cast<char *>(calloc(size, 1));
+        unsigned long wholeSize = size;
+        if (whole && Store().Query(key, "SystemsList", whole, &wholeSize) == 0) {
+            memcpy(packed, whole, sizeof packed);
+            length = sizeof packed;
+        }
+        free(whole);
+    }
+    Store().Close(key);
+
+    if (MessPath[0])
+        SplitExecutablePath(MessPath, MessExe);
+    if (MamePath[0])
+        SplitExecutablePath(MamePath, MameExe);
+    ParseSystemsList(packed, length);
+    return 0;
+}

@@ -1,0 +1,90 @@
+// The process-wide settings, their registry store and the allowed-systems
+// list. Each process (session or dialog) loads them once.
+#pragma once
+#include <cstdint>
+
+constexpr int kTextSetting = 1024;   // every text setting, NUL included
+constexpr int kSystemsListBytes = 10240;
+
+extern char MessPath[kTextSetting];
+extern char MessExe[kTextSetting];
+extern char MessSoftwarePath[kTextSetting];
+extern char MessBiosPath[kTextSetting];
+extern char MessOption[kTextSetting];
+extern char MamePath[kTextSetting];
+extern char MameExe[kTextSetting];
+extern char MameRomsPath[kTextSetting];
+extern char MameOption[kTextSetting];
+
+extern int32_t MameCheckOnlyPerfect;
+extern int32_t TimerEndRun;     // "SystemChangeTimer"
+extern int32_t TimerStart;      // "SplashScreenTimer"
+extern int32_t TimerStarting;   // "WaitForMESSTimer"
+extern int32_t TimerPoll;       // "PollTimer"
+
+constexpr int32_t kDefaultTimerEndRun = 60000;
+constexpr int32_t kDefaultTimerStart = 1000;
+constexpr int32_t kDefaultTimerStarting = 2000;
+constexpr int32_t kDefaultTimerPoll = 100;
+
+// One allowed pairing of a system and a software extension. Name is wider
+// than the classic 8 characters: modern driver names are longer.
+struct MachineEntry {
+    char Name[64];
+    char Extension[24];
+};
+extern MachineEntry *AvailableMachine;
+extern int Number_of_machine;
+
+// 1 while the current choice is an arcade game for MAME, 0 for MESS.
+extern int MameOrMess;
+
+// Registry value types, as the registry numbers them.
+constexpr unsigned long kRegSz = 1;
+constexpr unsigned long kRegDword = 4;
+constexpr unsigned long kRegMultiSz = 7;
+
+// The registry operations that loading and saving use, so the same logic runs
+// over the real registry and over an in-memory store in tests. Results are
+// registry results: 0 for success.
+struct SettingsStore {
+    // Opens HKCU\Software\Quillmere: for reading (RegOpenKeyExA, KEY_READ) or
+    // for writing, creating it when missing (RegCreateKeyExA, KEY_WRITE).
+    long (*Open)(bool forWriting, void **key);
+    // Reads a value's bytes; *size is the buffer size in, the value size out.
+    long (*Query)(void *key, const char *name, void *data, unsigned long *size);
+    long (*Set)(void *key, const char *name, unsigned long type,
+                const void *data, unsigned long size);
+    void (*Close)(void *key);
+};
+
+// The registry on Windows; natively a store that has no key at all.
+const SettingsStore *PlatformSettingsStore();
+
+// Test seam: the store used by loading and saving (nullptr: the platform's).
+void SetSettingsStore(const SettingsStore *store);
+const SettingsStore *CurrentSettingsStore();
+
+// Loads every setting. 0 when the key was opened, -1 when it could not be
+// (then nothing changes).
+int ReadConfigurationInRegistry();
+
+// Splits the full executable path held in folder into its folder (kept in
+// folder, without the separator before the file name) and its file name
+// (copied into exe). Fewer than two components: nothing changes.
+void SplitExecutablePath(char *folder, char *exe);
+
+// Appends the entries of a packed "SystemsList" value (NUL-ended lines, an
+// empty line ending the value) to AvailableMachine. Reads at most length
+// bytes. Lines with an empty name are skipped.
+void ParseSystemsList(const char *packed, int length);
+
+// Appends one entry; the name and extension are cut to their fields' widths.
+void AppendMachineEntry(const char *name, const char *extension);
+
+// Empties the allowed-systems list (tests and the dialog start over with it).
+void ClearMachineList();
+
+// Resets every setting to its start value (empty texts, zero numbers, empty
+// list). Each process starts this way; tests call it between cases.
+void ResetSettings();
