@@ -1,0 +1,22 @@
+// Runs one command line hidden and gathers everything the child writes to
+// its standard output and standard error.
+#pragma once
+
+constexpr int kRunnerOutputBytes = 100000;   // the caller's output buffer
+constexpr int kRunnerTimeout = 13;           // the child outlived the time limit
+
+// Runs command (a writable 1024-byte buffer) and fills output (100000 bytes)
+// with at most 99999 characters and a NUL. Returns 0 when the child's output
+// was read to its end, otherwise the code of the step that failed; 13 when
+// the child was still running after RunnerTimeLimitMs and was ended (what it
+// wrote until then is kept).
+int SilentCreateProcess(char *command, char *output);
+
+// How long a child may run, in milliseconds (30 s; tests shorten it).
+extern int RunnerTimeLimitMs;
+
+// Test seam for the emulator queries: they run their command lines through
+// RunQuery, which calls SilentCreateProcess unless a stub is installed.
+using CommandRunner = int (*)(char *command, char *output);
+void SetCommandRunner(CommandRunner runner);   // nullptr: SilentCreateProcess
+int RunQuery(char *command, char *output);
