@@ -1,0 +1,239 @@
+#include "emulator/choose.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+
+#include "artwork/zipread.h"
+#include "base/files.h"
+#include "base/format.h"
+#include "base/random.h"
+#include "config/settings.h"
+#include "emulator/report.h"
+
+namespace {
+
+constexpr int kWorkingPathBytes = 2048;
+constexpr int kDeviceBytes = 1024;
+
+enum class Pick { Chosen, Empty, Vanished, TooLong };
+
+bool IsDotEntry(const char *name)
+{
+    return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
+}
+
+// Counts the entries of an open listing, takes one draw (only when there is
+// something to choose from) and walks to the drawn entry.
+Pick PickEntry(DIR *dir, char *name)
+{
+    long count = 0;
+    while (dirent *item = readdir(dir))
+        if (!IsDotEntry(item->d_name))
+            count++;
+    if (count == 0)
+        return Pick::Empty;
+
+    rewinddir(dir);
+    long position = RandomDraw() % count;
+    long seen = 0;
+    while (dirent *item = readdir(dir)) {
+        if (IsDotEntry(item->d_name))
+            continue;
+        if (seen++ == position)
+            return CopyText(name, kEntryNameBytes, item->d_name) ? Pick::Chosen : Pick::TooLong;
+    }
+    // The folder shrank between the two readings.
+    return Pick::Vanished;
+}
+
+bool HoldsQuote(const char *text)
+{
+    return strchr(text, '"') != nullptr;
+}
+
+// System and device names go unquoted onto command lines; anything beyond
+// letters, digits and '_' could smuggle in options of its own.
+bool IsPlainName(const char *text)
+{
+    if (!*text)
+        return false;
+    for (const char *c = text; *c; c++) {
+        bool plain = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') ||
+                     (*c >= '0' && *c <= '9') || *c == '_';
+        if (!plain)
+            return false;
+    }
+    return true;
+}
+
+int ChooseGame(char *software, char *command)
+{
+    if (!MameRomsPath[0] || !MamePath[0])
+        return 1;
+    char name[kEntryNameBytes];
+    if (!GetRandomFileInDirectory(MameRomsPath, name))
+        return 1;
+    StrToLower(name);
+    if (char *zip = strstr(name, ".zip"))
+        *zip = '\0';
+    // The game's name stands between double quotes on the command line.
+    if (HoldsQuote(name))
+        return 1;
+    if (MameCheckOnlyPerfect && IsDriverImperfect(MamePath, MameExe, name) != 0)
+        return 1;
+    if (!FormatText(command, kCommandBytes, "\"%s\\%s\" %s -rompath \"%s\" \"%s\"", MamePath,
+                    MameExe, MameOption, MameRomsPath, name))
+        return 1;
+    CopyText(software, kSoftwareBytes, name);
+    return 0;
+}
+
+// Result of walking down the software tree from a system's folder.
+enum class Descent { File, TryAgain, Refused };
+
+// Draws one entry per level until the path names something that cannot be
+// opened as a folder. File: path names the software file. TryAgain: nothing
+// was chosen at all (the first folder is missing, or a folder shrank), so a
+// new system should be drawn.
+Descent Descend(char *path, char *machine, char *software)
+{
+    bool chosen = false;
+    for (;;) {
+        DIR *dir = OpenFolder(path);
+        if (!dir) {
+            int why = errno;
+            if (!chosen)
+                return Descent::TryAgain;
+            return why == ENOTDIR ? Descent::File : Descent::Refused;
+        }
+        char name[kEntryNameBytes];
+        Pick pick = PickEntry(dir, name);
+        closedir(dir);
+        switch (pick) {
+        case Pick::Empty:
+        case Pick::TooLong:
+            return Descent::Refused;
+        case Pick::Vanished:
+            // Nothing of this walk is chosen any more; start over from a
+            // new system draw.
+            return Descent::TryAgain;
+        case Pick::Chosen:
+            break;
+        }
+        size_t used = strlen(path);
+        if (!FormatText(path + used, kWorkingPathBytes - used, "\\%s", name))
+            return Descent::Refused;
+        CopyText(software, kSoftwareBytes, name);
+        if (!machine[0]) {
+            if (!CopyText(machine, kMachineBytes, name))
+                return Descent::Refused;
+            StrToLower(machine);
+        }
+        chosen = true;
+    }
+}
+
+int ChooseMember(const char *path, const char *machine, char *software, char *command)
+{
+    ZipHandle *zip = openzip(path);
+    if (!zip)
+        return 1;
+    int target = RandomDraw() % zip->totalEntries;
+    ZipEntry *entry = nullptr;
+    for (int i = 0; i <= target; i++) {
+        entry = readzip(zip);
+        if (!entry) {
+            closezip(zip);
+            return 1;
+        }
+    }
+    char device[kDeviceBytes] = "";
+    // The member's name stands between double quotes on the command line.
+    bool taken = !HoldsQuote(entry->name) &&
+                 GetDeviceByExtension(MessPath, machine, entry->name, device) &&
+                 IsPlainName(device) &&
+                 FormatText(command, kCommandBytes,
+                            "\"%s\\%s\" -biospath \"%s\" %s %s -%s \"%s\\%s\"", MessPath, MessExe,
+                            MessBiosPath, MessOption, machine, device, path, entry->name) &&
+                 CopyText(software, kSoftwareBytes, entry->name);
+    closezip(zip);
+    return taken ? 0 : 1;
+}
+
+int ChooseFile(const char *path, const char *machine, char *command)
+{
+    char device[kDeviceBytes] = "";
+    if (!GetDeviceByExtension(MessPath, machine, path, device) || !IsPlainName(device))
+        return 1;
+    if (!FormatText(command, kCommandBytes, "\"%s\\%s\" -biospath \"%s\" %s %s -%s \"%s\"",
+                    MessPath, MessExe, MessBiosPath, MessOption, machine, device, path))
+        return 1;
+    return 0;
+}
+
+int ChooseSystemSoftware(char *machine, char *software, char *command)
+{
+    if (!MessSoftwarePath[0] || !MessPath[0])
+        return 1;
+
+    char path[kWorkingPathBytes];
+    Descent descent = Descent::TryAgain;
+    // A system whose folder is missing is replaced by a new draw, a bounded
+    // number of times so that a list of nothing but missing folders (or an
+    // unreadable software root) cannot hold the caller forever.
+    for (int pass = 0; pass <= kMaxNewMachineDraws && descent == Descent::TryAgain; pass++) {
+        if (Number_of_machine > 0) {
+            const MachineEntry &drawn = AvailableMachine[RandomDraw() % Number_of_machine];
+            if (!CopyTextPart(machine, kMachineBytes, drawn.Name, sizeof drawn.Name) ||
+                !FormatText(path, sizeof path, "%s\\%s", MessSoftwarePath, machine))
+                return 1;
+        } else {
+            machine[0] = '\0';
+            if (!CopyText(path, sizeof path, MessSoftwarePath))
+                return 1;
+        }
+        descent = Descend(path, machine, software);
+    }
+    if (descent != Descent::File)
+        return 1;
+
+    // The system's name goes unquoted onto the query and launch command
+    // lines; the path stands between double quotes on the launch line.
+    if (!IsPlainName(machine) || HoldsQuote(path))
+        return 1;
+
+    size_t length = strlen(path);
+    char extension[5];
+    CopyText(extension, sizeof extension, path + (length > 4 ? length - 4 : 0));
+    StrToLower(extension);
+    if (strcmp(extension, ".zip") == 0)
+        return ChooseMember(path, machine, software, command);
+    return ChooseFile(path, machine, command);
+}
+
+}   // namespace
+
+int GetRandomFileInDirectory(const char *folder, char *name)
+{
+    DIR *dir = OpenFolder(folder);
+    if (!dir)
+        return 0;
+    Pick pick = PickEntry(dir, name);
+    closedir(dir);
+    return pick == Pick::Chosen ? 1 : 0;
+}
+
+int ChooseSoftware(char *machine, char *software, char *command)
+{
+    if (!MamePath[0] && !MessPath[0])
+        exit(1);
+
+    if (RandomDraw() % 2 == 1) {
+        MameOrMess = 1;
+        return ChooseGame(software, command);
+    }
+    MameOrMess = 0;
+    return ChooseSystemSoftware(machine, software, command);
+}
