@@ -1,0 +1,131 @@
+#include "artwork/png.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <png.h>
+
+#include "base/files.h"
+
+static const int kSignatureBytes = 8;
+
+// libpng prints its warnings and errors by default; the saver reports
+// nothing, a damaged picture simply isn't shown.
+static void IgnoreWarning(png_structp, png_const_charp)
+{
+}
+
+static void StopDecoding(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+
+// The rows live in one block: the table of row pointers followed by the
+// pixels, so a single free releases a picture on every path.
+static unsigned char **AllocateRows(int height, size_t rowBytes)
+{
+    size_t tableBytes = sizeof(unsigned char *) * static_cast<size_t>(height);
+    size_t pixelBytes = rowBytes * static_cast<size_t>(height);
+    unsigned char *block = static_cast<unsigned char *>(malloc(tableBytes + pixelBytes));
+    if (!block)
+        return nullptr;
+    unsigned char **rows = reinterpret_cast<unsigned char **>(block);
+    unsigned char *pixels = block + tableBytes;
+    for (int y = 0; y < height; y++)
+        rows[y] = pixels + rowBytes * static_cast<size_t>(y);
+    return rows;
+}
+
+void FreeRgbPicture(RgbPicture *picture)
+{
+    free(picture->rows);
+    picture->rows = nullptr;
+    picture->width = 0;
+    picture->height = 0;
+}
+
+bool DecodePNGFile(const char *path, RgbPicture *picture)
+{
+    picture->width = 0;
+    picture->height = 0;
+    picture->rows = nullptr;
+
+    FILE *file = OpenFile(path, "rb");
+    if (!file)
+        return false;
+    png_byte signature[kSignatureBytes];
+    if (fread(signature, 1, kSignatureBytes, file) != kSignatureBytes
+        || png_sig_cmp(signature, 0, kSignatureBytes) != 0) {
+        fclose(file);
+        return false;
+    }
+
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr,
+                                             StopDecoding, IgnoreWarning);
+    if (!png) {
+        fclose(file);
+        return false;
+    }
+    png_infop info = png_create_info_struct(png);
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        fclose(file);
+        return false;
+    }
+
+    // Changed after setjmp and read after a longjmp: must be volatile.
+    unsigned char **volatile rows = nullptr;
+
+    if (setjmp(png_jmpbuf(png))) {
+        free(rows);
+        png_destroy_read_struct(&png, &info, nullptr);
+        fclose(file);
+        return false;
+    }
+
+    png_set_user_limits(png, kMaxPictureSide, kMaxPictureSide);
+    png_init_io(png, file);
+    png_set_sig_bytes(png, kSignatureBytes);
+    png_read_info(png, info);
+
+    png_uint_32 width = 0, height = 0;
+    int bitDepth = 0, colourType = 0, interlace = 0, compression = 0, filter = 0;
+    png_get_IHDR(png, info, &width, &height, &bitDepth, &colourType, &interlace,
+                 &compression, &filter);
+    if (static_cast<long long>(width) * height > kMaxPicturePixels)
+        png_longjmp(png, 1);
+
+    if (colourType == PNG_COLOR_TYPE_PALETTE)
+        png_set_palette_to_rgb(png);
+    if (colourType == PNG_COLOR_TYPE_GRAY && bitDepth < 8)
+        png_set_expand_gray_1_2_4_to_8(png);
+    if (bitDepth == 16)
+        png_set_strip_16(png);
+    // Expanding a palette also turns its tRNS chunk into an alpha channel,
+    // which would make rows of 4 bytes a pixel; transparency is ignored, so
+    // any alpha, stored or made from tRNS, is dropped.
+    if ((colourType & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS))
+        png_set_strip_alpha(png);
+    if (bitDepth < 8)
+        png_set_packing(png);
+    if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_GRAY_ALPHA)
+        png_set_gray_to_rgb(png);
+    png_read_update_info(png, info);
+
+    size_t rowBytes = png_get_rowbytes(png, info);
+    // Every row must be exactly 3 bytes a pixel, or the copy into the bitmap
+    // would read the wrong bytes.
+    if (rowBytes != static_cast<size_t>(width) * 3)
+        png_longjmp(png, 1);
+    rows = AllocateRows(static_cast<int>(height), rowBytes);
+    if (!rows)
+        png_longjmp(png, 1);
+    png_read_image(png, rows);
+
+    png_destroy_read_struct(&png, &info, nullptr);
+    fclose(file);
+    picture->width = static_cast<int>(width);
+    picture->height = static_cast<int>(height);
+    picture->rows = rows;
+    return true;
+}
