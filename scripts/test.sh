@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds the three configurations and runs every test:
+# native unit tests (ASan+UBSan), Windows unit tests under Wine, the 32-bit
+# build's PE check, and the end-to-end tests of the real Quillmere.scr under
+# Wine on a fresh virtual X server. Ends with one line `N passed, N failed`
+# and exits non-zero on any failure.
+#
+#   scripts/test.sh            everything
+#   QUILLMERE_SKIP_SETUP=1     skip the package set-up (already done)
+#   QUILLMERE_E2E_ARGS="..."   arguments for tests/e2e/run.py (e.g. "-k Hotkey")
+set -uo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+cd "$here"
+
+if [ -z "${QUILLMERE_SKIP_SETUP:-}" ]; then
+    bash scripts/setup.sh || { echo "set-up failed"; echo "0 passed, 1 failed"; exit 1; }
+fi
+bash scripts/build.sh || { echo "build failed"; echo "0 passed, 1 failed"; exit 1; }
+
+passed=0
+failed=0
+results="$here/build/test-results"
+rm -rf "$results"
+mkdir -p "$results"
+
+# Adds the counts of a GoogleTest XML report to the totals.
+count_gtest() {
+    local xml=$1 tests failures errors
+    if [ ! -f "$xml" ]; then
+        failed=$((failed + 1))
+        return
+    fi
+    tests=$(grep -o '<testsuites [^>]*' "$xml" | grep -o ' tests="[0-9]*"' | grep -o '[0-9]*')
+    failures=$(grep -o '<testsuites [^>]*' "$xml" | grep -o ' failures="[0-9]*"' | grep -o '[0-9]*')
+    errors=$(grep -o '<testsuites [^>]*' "$xml" | grep -o ' errors="[0-9]*"' | grep -o '[0-9]*')
+    passed=$((passed + tests - failures - errors))
+    failed=$((failed + failures + errors))
+}
+
+echo "== native unit tests"
+timeout 900 build/native/quillmere_tests --gtest_output="xml:$results/native.xml" \
+    > "$results/native.log" 2>&1
+rc=$?
+tail -n 3 "$results/native.log"
+count_gtest "$results/native.xml"
+[ $rc -eq 0 ] || { grep -E '^\[  FAILED|Failure|ERROR' "$results/native.log" | head -40; [ -f "$results/native.xml" ] && failed=$((failed > 0 ? failed : 1)); }
+
+echo "== 32-bit build"
+if file build/win32/Quillmere.scr | grep -q 'PE32 executable (GUI) Intel 80386'; then
+    passed=$((passed + 1)); echo "build/win32/Quillmere.scr is a PE32 GUI executable"
+else
+    failed=$((failed + 1)); echo "FAILED: build/win32/Quillmere.scr: $(file build/win32/Quillmere.scr)"
+fi
+echo "== 64-bit build imports only system DLLs"
+imports=$(x86_64-w64-mingw32-objdump -p build/win64/Quillmere.scr | awk '/DLL Name:/ {print tolower($3)}' | sort -u | tr '\n' ' ')
+foreign=
+for dll in $imports; do
+    case "$dll" in
+        kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|comdlg32.dll|psapi.dll|msvcrt.dll|shell32.dll|comctl32.dll) ;;
+        *) foreign="$foreign $dll" ;;
+    esac
+done
+if file build/win64/Quillmere.scr | grep -q 'PE32+ executable (GUI) x86-64' && [ -z "$foreign" ]; then
+    passed=$((passed + 1)); echo "build/win64/Quillmere.scr: PE32+ GUI, imports: $imports"
+else
+    failed=$((failed + 1)); echo "FAILED: build/win64/Quillmere.scr: $(file build/win64/Quillmere.scr); imports: $imports"
+fi
+
+source scripts/wine-env.sh
+start_display || { echo "0 passed, 1 failed"; exit 1; }
+trap stop_wine_and_display EXIT
+
+echo "== Windows unit tests under Wine"
+make_prefix "$here/build/wine-unit"
+(cd build/win64 && timeout 900 "$W" quillmere_wintests.exe \
+    --gtest_output="xml:Z:$(echo "$results" | tr / '\\')\\win.xml" \
+    > "$results/win.log" 2>&1)
+rc=$?
+tail -n 3 "$results/win.log"
+count_gtest "$results/win.xml"
+[ $rc -eq 0 ] || grep -E '^\[  FAILED|Failure' "$results/win.log" | head -40
+timeout 20 wineserver -k 2>/dev/null
+
+echo "== end-to-end tests under Wine"
+export QUILLMERE_DISPLAY=$DISPLAY QUILLMERE_E2E_COUNTS="$results/e2e.counts"
+# shellcheck disable=SC2086
+timeout 1500 python3 tests/e2e/run.py ${QUILLMERE_E2E_ARGS:-} > "$results/e2e.log" 2>&1
+rc=$?
+grep -E '\.\.\. (FAIL|ERROR)|^(FAIL|ERROR):' "$results/e2e.log" | head -40
+tail -n 1 "$results/e2e.log"
+if [ -f "$results/e2e.counts" ]; then
+    read -r p f < "$results/e2e.counts"
+    passed=$((passed + p)); failed=$((failed + f))
+    [ $rc -eq 0 ] || [ "$f" -gt 0 ] || failed=$((failed + 1))
+else
+    failed=$((failed + 1))
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
