@@ -8,6 +8,7 @@
 #include "base/files.h"
 
 static const int kSignatureBytes = 8;
+static const png_alloc_size_t kMaxChunkBytes = 8 * 1024 * 1024;
 
 // libpng prints its warnings and errors by default; the saver reports
 // nothing, a damaged picture simply isn't shown.
@@ -84,6 +85,10 @@ bool DecodePNGFile(const char *path, RgbPicture *picture)
     }
 
     png_set_user_limits(png, kMaxPictureSide, kMaxPictureSide);
+    // Text, colour-profile and other side chunks are never used; skipping
+    // them keeps a damaged length field from claiming gigabytes of memory.
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+    png_set_chunk_malloc_max(png, kMaxChunkBytes);
     png_init_io(png, file);
     png_set_sig_bytes(png, kSignatureBytes);
     png_read_info(png, info);
