@@ -3,13 +3,14 @@
 #pragma once
 #include <windows.h>
 
-// How the decoded rows reach the bitmap. Both give the same pixels; the
-// block copy is the one the saver uses, the per-pixel copy is kept so tests
-// and the benchmark can compare against it.
+// How the decoded rows reach the bitmap. Both give the same pixels. Block:
+// the decoder writes the rows straight into a 32-bit DIB section (what the
+// saver uses). PerPixel: SetPixel into a bitmap compatible with the window, kept so
+// tests and the benchmark can compare against it.
 enum class PictureFill { Block, PerPixel };
 
-// Decodes the PNG at path and copies it into a bitmap compatible with
-// window's display, selected into a new memory device context. Returns that
+// Decodes the PNG at path and copies it into a bitmap for window's display,
+// selected into a new memory device context. Returns that
 // context and sets *picture to (0, 0, width, height); null when the file
 // can't be decoded or the bitmap can't be made (nothing is left allocated).
 // The caller owns the context and its bitmap: release with FreeLoadedPicture.

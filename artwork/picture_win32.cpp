@@ -1,6 +1,5 @@
 #include "artwork/picture.h"
 
-#include <cstdint>
 #include <cstdlib>
 
 #include "artwork/layout.h"
@@ -8,32 +7,40 @@
 
 namespace {
 
-// Copies the rows into the (not yet selected) bitmap in one SetDIBits call,
-// through a top-down 32-bit DIB: blue, green, red, unused per pixel.
-bool CopyRowsAsBlock(HDC windowDC, HBITMAP bitmap, const RgbPicture &rgb)
+// The splash bitmap as a top-down 32-bit DIB section (blue, green, red,
+// unused per pixel), made once the picture's size is known; the decoder
+// writes its rows straight into it, so the picture is never copied again.
+struct Section {
+    HDC windowDC;
+    HBITMAP bitmap;
+    unsigned char **rows;
+    int width, height;
+};
+
+unsigned char **MakeSectionRows(void *context, int width, int height)
 {
-    const size_t width = static_cast<size_t>(rgb.width);
-    uint32_t *bits = static_cast<uint32_t *>(malloc(width * rgb.height * sizeof(uint32_t)));
-    if (!bits)
-        return false;
-    for (int y = 0; y < rgb.height; y++) {
-        const unsigned char *in = rgb.rows[y];
-        uint32_t *out = bits + width * y;
-        for (size_t x = 0; x < width; x++, in += 3)
-            out[x] = static_cast<uint32_t>(in[2]) | static_cast<uint32_t>(in[1]) << 8
-                | static_cast<uint32_t>(in[0]) << 16;
-    }
+    Section *section = static_cast<Section *>(context);
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = rgb.width;
-    info.bmiHeader.biHeight = -rgb.height;   // negative: top row first
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;   // negative: top row first
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    int copied = SetDIBits(windowDC, bitmap, 0, static_cast<UINT>(rgb.height), bits, &info,
-                           DIB_RGB_COLORS);
-    free(bits);
-    return copied == rgb.height;
+    section->width = width;
+    section->height = height;
+    void *bits = nullptr;
+    section->bitmap = CreateDIBSection(section->windowDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!section->bitmap || !bits)
+        return nullptr;
+    section->rows = static_cast<unsigned char **>(malloc(sizeof(unsigned char *) * height));
+    if (!section->rows)
+        return nullptr;
+    // 32-bit rows need no padding.
+    const size_t stride = static_cast<size_t>(width) * 4;
+    for (int y = 0; y < height; y++)
+        section->rows[y] = static_cast<unsigned char *>(bits) + stride * static_cast<size_t>(y);
+    return section->rows;
 }
 
 void CopyRowsPixelByPixel(HDC memoryDC, const RgbPicture &rgb)
@@ -49,32 +56,49 @@ void CopyRowsPixelByPixel(HDC memoryDC, const RgbPicture &rgb)
 
 HDC LoadPNGintoBITMAPWith(const char *path, HWND window, RECT *picture, PictureFill method)
 {
-    RgbPicture rgb;
-    if (!DecodePNGFile(path, &rgb))
+    HDC windowDC = GetDC(window);
+    if (!windowDC)
         return nullptr;
+    HDC memoryDC = CreateCompatibleDC(windowDC);
+    HBITMAP bitmap = nullptr;
+    int width = 0, height = 0;
+    if (memoryDC && method == PictureFill::Block) {
+        Section section = {windowDC, nullptr, nullptr, 0, 0};
+        bool decoded = DecodePNGInto(path, {PngPixels::Bgrx, MakeSectionRows, &section});
+        free(section.rows);
+        if (decoded) {
+            GdiFlush();
+            bitmap = section.bitmap;
+            width = section.width;
+            height = section.height;
+        } else if (section.bitmap) {
+            DeleteObject(section.bitmap);
+        }
+        if (bitmap)
+            SelectObject(memoryDC, bitmap);
+    } else if (memoryDC) {
+        RgbPicture rgb;
+        if (DecodePNGFile(path, &rgb)) {
+            bitmap = CreateCompatibleBitmap(windowDC, rgb.width, rgb.height);
+            if (bitmap) {
+                SelectObject(memoryDC, bitmap);
+                CopyRowsPixelByPixel(memoryDC, rgb);
+                width = rgb.width;
+                height = rgb.height;
+            }
+            FreeRgbPicture(&rgb);
+        }
+    }
+    ReleaseDC(window, windowDC);
+    if (!bitmap) {
+        if (memoryDC)
+            DeleteDC(memoryDC);
+        return nullptr;
+    }
     picture->left = 0;
     picture->top = 0;
-    picture->right = rgb.width;
-    picture->bottom = rgb.height;
-
-    HDC windowDC = GetDC(window);
-    HDC memoryDC = windowDC ? CreateCompatibleDC(windowDC) : nullptr;
-    HBITMAP bitmap = memoryDC ? CreateCompatibleBitmap(windowDC, rgb.width, rgb.height) : nullptr;
-    bool filled = false;
-    if (bitmap) {
-        // SetDIBits wants the bitmap not yet selected into any context.
-        filled = method == PictureFill::Block ? CopyRowsAsBlock(windowDC, bitmap, rgb) : true;
-        SelectObject(memoryDC, bitmap);
-        if (method == PictureFill::PerPixel)
-            CopyRowsPixelByPixel(memoryDC, rgb);
-    }
-    if (windowDC)
-        ReleaseDC(window, windowDC);
-    FreeRgbPicture(&rgb);
-    if (!filled) {
-        FreeLoadedPicture(memoryDC);   // and the bitmap selected into it
-        return nullptr;
-    }
+    picture->right = width;
+    picture->bottom = height;
     return memoryDC;
 }
 

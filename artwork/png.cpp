@@ -25,6 +25,8 @@ static void StopDecoding(png_structp png, png_const_charp)
 // pixels, so a single free releases a picture on every path.
 static unsigned char **AllocateRows(int height, size_t rowBytes)
 {
+    if (height <= 0)
+        return nullptr;
     size_t tableBytes = sizeof(unsigned char *) * static_cast<size_t>(height);
     size_t pixelBytes = rowBytes * static_cast<size_t>(height);
     unsigned char *block = static_cast<unsigned char *>(malloc(tableBytes + pixelBytes));
@@ -45,12 +47,30 @@ void FreeRgbPicture(RgbPicture *picture)
     picture->height = 0;
 }
 
+static unsigned char **MakeRgbRows(void *context, int width, int height)
+{
+    RgbPicture *picture = static_cast<RgbPicture *>(context);
+    picture->rows = AllocateRows(height, static_cast<size_t>(width) * 3);
+    if (picture->rows) {
+        picture->width = width;
+        picture->height = height;
+    }
+    return picture->rows;
+}
+
 bool DecodePNGFile(const char *path, RgbPicture *picture)
 {
     picture->width = 0;
     picture->height = 0;
     picture->rows = nullptr;
+    if (DecodePNGInto(path, {PngPixels::Rgb, MakeRgbRows, picture}))
+        return true;
+    FreeRgbPicture(picture);
+    return false;
+}
 
+bool DecodePNGInto(const char *path, const PngTarget &target)
+{
     FILE *file = OpenFile(path, "rb");
     if (!file)
         return false;
@@ -74,11 +94,7 @@ bool DecodePNGFile(const char *path, RgbPicture *picture)
         return false;
     }
 
-    // Changed after setjmp and read after a longjmp: must be volatile.
-    unsigned char **volatile rows = nullptr;
-
     if (setjmp(png_jmpbuf(png))) {
-        free(rows);
         png_destroy_read_struct(&png, &info, nullptr);
         fclose(file);
         return false;
@@ -115,22 +131,25 @@ bool DecodePNGFile(const char *path, RgbPicture *picture)
         png_set_packing(png);
     if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_GRAY_ALPHA)
         png_set_gray_to_rgb(png);
+    size_t pixelBytes = 3;
+    if (target.pixels == PngPixels::Bgrx) {
+        png_set_bgr(png);
+        png_set_filler(png, 0, PNG_FILLER_AFTER);
+        pixelBytes = 4;
+    }
     png_read_update_info(png, info);
 
-    size_t rowBytes = png_get_rowbytes(png, info);
-    // Every row must be exactly 3 bytes a pixel, or the copy into the bitmap
-    // would read the wrong bytes.
-    if (rowBytes != static_cast<size_t>(width) * 3)
+    // Every row must be exactly the pixel size times the width, or the rows
+    // would be overrun or read at the wrong bytes.
+    if (png_get_rowbytes(png, info) != static_cast<size_t>(width) * pixelBytes)
         png_longjmp(png, 1);
-    rows = AllocateRows(static_cast<int>(height), rowBytes);
+    unsigned char **rows = target.MakeRows(target.context, static_cast<int>(width),
+                                           static_cast<int>(height));
     if (!rows)
         png_longjmp(png, 1);
     png_read_image(png, rows);
 
     png_destroy_read_struct(&png, &info, nullptr);
     fclose(file);
-    picture->width = static_cast<int>(width);
-    picture->height = static_cast<int>(height);
-    picture->rows = rows;
     return true;
 }

@@ -25,6 +25,25 @@ constexpr int kMaxPictureSide = 32768;
 // is left allocated and picture is emptied.
 bool DecodePNGFile(const char *path, RgbPicture *picture);
 
+// Where decoded rows go when the caller supplies the memory (the splash
+// bitmap is filled this way, without a second copy of the picture).
+enum class PngPixels {
+    Rgb,    // 3 bytes a pixel: red, green, blue
+    Bgrx,   // 4 bytes a pixel: blue, green, red, 0 (a 32-bit Windows DIB)
+};
+struct PngTarget {
+    PngPixels pixels;
+    // Called once the size is known: returns a table of height row pointers,
+    // each to width x (3 or 4) bytes, or null to give up. What it makes stays
+    // the caller's, whatever the result of the decoding.
+    unsigned char **(*MakeRows)(void *context, int width, int height);
+    void *context;
+};
+
+// Decodes the PNG at path into the rows that target makes; the same checks,
+// transforms and results as DecodePNGFile.
+bool DecodePNGInto(const char *path, const PngTarget &target);
+
 // Releases the rows of a picture that DecodePNGFile filled and empties it.
 // An empty picture is accepted.
 void FreeRgbPicture(RgbPicture *picture);
