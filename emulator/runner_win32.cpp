@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <initializer_list>
 
 static const DWORD kOutputLimit = kRunnerOutputBytes - 1;   // characters kept
 static const DWORD kChunkBytes = 100000;
