@@ -1,0 +1,27 @@
+// quillmere-check: runs the saver's own choice and query code with the
+// user's settings and prints what it finds, one line per answer.
+#pragma once
+
+// Every command gets its words after the command name: argv[0] is the first
+// argument, argc their number (already checked against the table's bounds).
+// It returns the exit status: 0 done, 1 failed, 2 bad arguments.
+using CheckCommandFunction = int (*)(int argc, char **argv);
+
+enum class CheckNeeds {
+    Nothing,     // runs without the settings (pure file tools)
+    Settings,    // the saver's settings, with unusable executables switched off
+};
+
+struct CheckCommand {
+    const char *name;
+    const char *arguments;   // for the usage text
+    int minArguments, maxArguments;
+    CheckNeeds needs;
+    CheckCommandFunction run;
+};
+
+// Uses a text file instead of the registry for the settings: one
+// "Name=value" a line, named like the registry values; the timers and
+// MameCheckOnlyPerfect in decimal; one "SystemsList=system extension" line
+// per allowed system. False (with a message on stderr) when it cannot be read.
+bool UseSettingsFile(const char *path);

@@ -1,0 +1,220 @@
+// quillmere-check: what the screen saver would do with the user's settings,
+// printed on the console. It loads the settings and checks the emulator
+// executables the way the saver does at start-up, then runs the saver's own
+// choice and query functions.
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <initializer_list>
+#include <utility>
+
+#include "base/files.h"
+#include "base/format.h"
+#include "base/random.h"
+#include "check/check.h"
+#include "config/settings.h"
+#include "emulator/choose.h"
+#include "emulator/report.h"
+
+namespace {
+
+const int kMaxChooseCalls = 1000;
+
+// A whole decimal number from 1 to limit; 0 for anything else.
+int PositiveNumber(const char *text, int limit)
+{
+    char *end = nullptr;
+    errno = 0;
+    long value = strtol(text, &end, 10);
+    if (errno || end == text || *end || value < 1 || value > limit)
+        return 0;
+    return static_cast<int>(value);
+}
+
+// The saver switches an emulator off for the run when its executable cannot
+// be opened for reading; the check does exactly the same.
+void SwitchOffUnusable(char *folder, const char *exe)
+{
+    char path[kTextSetting];
+    if (!FormatText(path, sizeof path, "%s\\%s", folder, exe) || !FileCanBeOpened(path))
+        folder[0] = '\0';
+}
+
+bool Usable(const char *folder, const char *which)
+{
+    if (folder[0])
+        return true;
+    fprintf(stderr, "quillmere-check: %s is not configured, or its executable cannot be opened\n",
+            which);
+    return false;
+}
+
+// ---- Commands -------------------------------------------------------------------
+
+// choose N: N successful choices, at most kMaxChooseCalls calls in all.
+int ChooseCommand(int, char **argv)
+{
+    int wanted = PositiveNumber(argv[0], kMaxChooseCalls);
+    if (!wanted) {
+        fprintf(stderr, "quillmere-check: choose wants a number from 1 to %d\n",
+                kMaxChooseCalls);
+        return 2;
+    }
+    int made = 0, failed = 0;
+    for (int calls = 0; calls < kMaxChooseCalls && made < wanted; ++calls) {
+        char machine[kMachineBytes] = "", software[kSoftwareBytes] = "";
+        char command[kCommandBytes] = "";
+        if (ChooseSoftware(machine, software, command) != 0) {
+            ++failed;
+            continue;
+        }
+        ++made;
+        // An arcade choice has no system: its machine is the game itself.
+        printf("%s\t%s\t%s\t%s\n", MameOrMess ? "MAME" : "MESS", MameOrMess ? software : machine,
+               software, command);
+        fflush(stdout);
+    }
+    printf("choices: %d, failed calls: %d\n", made, failed);
+    return made == wanted ? 0 : 1;
+}
+
+// device SYSTEM FILE: which device of SYSTEM takes FILE.
+int DeviceCommand(int, char **argv)
+{
+    if (!Usable(MessPath, "MESS"))
+        return 1;
+    char device[1024] = "";
+    int found = GetDeviceByExtension(MessPath, argv[0], argv[1], device);
+    printf("%d\t%s\n", found, found ? device : "");
+    return 0;
+}
+
+// status GAME: the perfect-driver verdict for GAME.
+int StatusCommand(int, char **argv)
+{
+    if (!Usable(MamePath, "MAME"))
+        return 1;
+    printf("%d\n", IsDriverImperfect(MamePath, MameExe, argv[0]));
+    return 0;
+}
+
+// info mame|mess NAME: description and year, as the title card gets them.
+int InfoCommand(int, char **argv)
+{
+    bool mame = strcmp(argv[0], "mame") == 0;
+    if (!mame && strcmp(argv[0], "mess") != 0) {
+        fprintf(stderr, "quillmere-check: info wants mame or mess, not %s\n", argv[0]);
+        return 2;
+    }
+    const char *folder = mame ? MamePath : MessPath;
+    if (!Usable(folder, mame ? "MAME" : "MESS"))
+        return 1;
+    char description[1024] = "", year[1024] = "";
+    int found = GetDriverInformation(folder, mame ? MameExe : MessExe, argv[1], description,
+                                     year);
+    printf("%d\t%s\t%s\n", found, description, year);
+    return 0;
+}
+
+// ==== The command table =============================================================
+// To add a command: declare its function (int Name(int argc, char **argv),
+// argv[0] being its first argument) and add one row here. Rows needing
+// CheckNeeds::Settings run after the settings are loaded and the
+// executables checked.
+const CheckCommand kCommands[] = {
+    {"choose", "N", 1, 1, CheckNeeds::Settings, ChooseCommand},
+    {"device", "SYSTEM FILE", 2, 2, CheckNeeds::Settings, DeviceCommand},
+    {"status", "GAME", 1, 1, CheckNeeds::Settings, StatusCommand},
+    {"info", "mame|mess NAME", 2, 2, CheckNeeds::Settings, InfoCommand},
+};
+// ====================================================================================
+
+int Usage()
+{
+    fprintf(stderr,
+            "usage: quillmere-check [--settings FILE] [--mame EXE] [--mess EXE] COMMAND ...\n"
+            "commands:\n");
+    for (const CheckCommand &command : kCommands)
+        fprintf(stderr, "  quillmere-check %s %s\n", command.name, command.arguments);
+    fprintf(stderr,
+            "options:\n"
+            "  --settings FILE  read the settings from FILE (Name=value lines) instead of\n"
+            "                   the registry\n"
+            "  --mame EXE       use EXE (full path) as the MAME executable\n"
+            "  --mess EXE       use EXE (full path) as the MESS executable\n");
+    return 2;
+}
+
+// Loads the settings as the saver does, then applies the options. False
+// (after a message) when there is nothing to run with.
+bool LoadSettings(const char *settingsFile, const char *mame, const char *mess)
+{
+    if (settingsFile && !UseSettingsFile(settingsFile))
+        return false;
+    bool loaded = ReadConfigurationInRegistry() == 0;
+    if (!loaded && !mame && !mess) {
+        fprintf(stderr, "quillmere-check: Error while reading configuration from registry "
+                        "(HKEY_CURRENT_USER\\Software\\Quillmere is missing; "
+                        "run the screen saver's configuration first)\n");
+        return false;
+    }
+    // An executable given on the command line replaces the stored one.
+    for (auto option : {std::make_pair(mame, MamePath), std::make_pair(mess, MessPath)}) {
+        if (!option.first)
+            continue;
+        char *exe = option.second == MamePath ? MameExe : MessExe;
+        exe[0] = '\0';
+        if (!CopyText(option.second, kTextSetting, option.first))
+            option.second[0] = '\0';
+        SplitExecutablePath(option.second, exe);
+    }
+    SwitchOffUnusable(MessPath, MessExe);
+    SwitchOffUnusable(MamePath, MameExe);
+    if (!MessPath[0] && !MamePath[0]) {
+        fprintf(stderr,
+                "quillmere-check: Please configure Quillmere with at least one of MESS or MAME "
+                "binary\n");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const char *settingsFile = nullptr, *mame = nullptr, *mess = nullptr;
+    int at = 1;
+    for (; at < argc && strncmp(argv[at], "--", 2) == 0; at += 2) {
+        const char *option = argv[at];
+        if (at + 1 >= argc)
+            return Usage();
+        if (strcmp(option, "--settings") == 0)
+            settingsFile = argv[at + 1];
+        else if (strcmp(option, "--mame") == 0)
+            mame = argv[at + 1];
+        else if (strcmp(option, "--mess") == 0)
+            mess = argv[at + 1];
+        else
+            return Usage();
+    }
+    if (at >= argc)
+        return Usage();
+
+    const CheckCommand *command = nullptr;
+    for (const CheckCommand &row : kCommands)
+        if (strcmp(row.name, argv[at]) == 0)
+            command = &row;
+    int count = argc - at - 1;
+    if (!command || count < command->minArguments || count > command->maxArguments)
+        return Usage();
+
+    SeedRandom(static_cast<unsigned>(time(nullptr)));
+    ResetSettings();
+    if (command->needs == CheckNeeds::Settings && !LoadSettings(settingsFile, mame, mess))
+        return 1;
+    return command->run(count, argv + at + 1);
+}
