@@ -15,6 +15,7 @@
 #include "base/format.h"
 #include "base/random.h"
 #include "check/check.h"
+#include "check/check_artwork.h"
 #include "config/settings.h"
 #include "emulator/choose.h"
 #include "emulator/report.h"
@@ -129,6 +130,10 @@ const CheckCommand kCommands[] = {
     {"device", "SYSTEM FILE", 2, 2, CheckNeeds::Settings, DeviceCommand},
     {"status", "GAME", 1, 1, CheckNeeds::Settings, StatusCommand},
     {"info", "mame|mess NAME", 2, 2, CheckNeeds::Settings, InfoCommand},
+    {"picture", "mame GAME | picture mess SYSTEM SOFTWARE", 2, 3, CheckNeeds::Settings, CheckPicture},
+#ifdef _WIN32
+    {"render", "PICTURE.png WIDTHxHEIGHT MODE OUT.bmp", 4, 4, CheckNeeds::Nothing, CheckRender},
+#endif
 };
 // ====================================================================================
 
