@@ -113,21 +113,38 @@ class Environment:
         self.wine("cmd", "/c", "exit", timeout=60)
 
     def our_processes(self):
-        """Linux pids of the Windows programs this harness started (anything run from
-        the repository tree), wherever they were started from."""
-        marks = (winpath(ROOT).lower(), ROOT.lower())
+        """Linux pids of the Windows programs run from the repository tree: Wine
+        processes whose Windows command line names a file below it. Linux tools
+        working in the tree (compilers, editors) are never matched."""
+        mark = winpath(ROOT).lower()
         pids = []
         for entry in os.listdir("/proc"):
             if not entry.isdigit():
                 continue
             try:
+                exe = os.readlink("/proc/%s/exe" % entry)
                 with open("/proc/%s/cmdline" % entry, "rb") as f:
                     cmdline = f.read().replace(b"\0", b" ").decode(errors="replace").lower()
             except OSError:
                 continue
-            if any(m in cmdline for m in marks) and process_alive(int(entry)):
-                pids.append(int(entry))
+            if "wine" not in os.path.basename(exe) or mark not in cmdline:
+                continue
+            # Another test run (another prefix) is not ours to end.
+            if self._prefix_of(entry) not in (None, self.prefix) or not process_alive(int(entry)):
+                continue
+            pids.append(int(entry))
         return pids
+
+    @staticmethod
+    def _prefix_of(pid):
+        try:
+            with open("/proc/%s/environ" % pid, "rb") as f:
+                for item in f.read().split(b"\0"):
+                    if item.startswith(b"WINEPREFIX="):
+                        return os.path.abspath(item[11:].decode(errors="replace"))
+        except OSError:
+            pass
+        return None
 
     def reset(self):
         """Ends every Windows program started from the repository tree."""
