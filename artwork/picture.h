@@ -4,7 +4,7 @@
 #include <windows.h>
 
 // How the decoded rows reach the bitmap. Both give the same pixels. Block:
-// the decoder writes the rows straight into a 32-bit DIB section (what the
+// the decoder writes the rows straight into a 24-bit DIB section (what the
 // saver uses). PerPixel: SetPixel into a bitmap compatible with the window, kept so
 // tests and the benchmark can compare against it.
 enum class PictureFill { Block, PerPixel };

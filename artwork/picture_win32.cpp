@@ -7,8 +7,8 @@
 
 namespace {
 
-// The splash bitmap as a top-down 32-bit DIB section (blue, green, red,
-// unused per pixel), made once the picture's size is known; the decoder
+// The splash bitmap as a top-down 24-bit DIB section (blue, green, red per
+// pixel, rows padded to 4 bytes), made once the picture's size is known; the decoder
 // writes its rows straight into it, so the picture is never copied again.
 struct Section {
     HDC windowDC;
@@ -25,7 +25,7 @@ unsigned char **MakeSectionRows(void *context, int width, int height)
     info.bmiHeader.biWidth = width;
     info.bmiHeader.biHeight = -height;   // negative: top row first
     info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
     section->width = width;
     section->height = height;
@@ -36,8 +36,7 @@ unsigned char **MakeSectionRows(void *context, int width, int height)
     section->rows = static_cast<unsigned char **>(malloc(sizeof(unsigned char *) * height));
     if (!section->rows)
         return nullptr;
-    // 32-bit rows need no padding.
-    const size_t stride = static_cast<size_t>(width) * 4;
+    const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3);
     for (int y = 0; y < height; y++)
         section->rows[y] = static_cast<unsigned char *>(bits) + stride * static_cast<size_t>(y);
     return section->rows;
@@ -64,7 +63,7 @@ HDC LoadPNGintoBITMAPWith(const char *path, HWND window, RECT *picture, PictureF
     int width = 0, height = 0;
     if (memoryDC && method == PictureFill::Block) {
         Section section = {windowDC, nullptr, nullptr, 0, 0};
-        bool decoded = DecodePNGInto(path, {PngPixels::Bgrx, MakeSectionRows, &section});
+        bool decoded = DecodePNGInto(path, {PngPixels::Bgr, MakeSectionRows, &section});
         free(section.rows);
         if (decoded) {
             GdiFlush();

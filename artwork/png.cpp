@@ -131,17 +131,13 @@ bool DecodePNGInto(const char *path, const PngTarget &target)
         png_set_packing(png);
     if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_GRAY_ALPHA)
         png_set_gray_to_rgb(png);
-    size_t pixelBytes = 3;
-    if (target.pixels == PngPixels::Bgrx) {
+    if (target.pixels == PngPixels::Bgr)
         png_set_bgr(png);
-        png_set_filler(png, 0, PNG_FILLER_AFTER);
-        pixelBytes = 4;
-    }
     png_read_update_info(png, info);
 
-    // Every row must be exactly the pixel size times the width, or the rows
-    // would be overrun or read at the wrong bytes.
-    if (png_get_rowbytes(png, info) != static_cast<size_t>(width) * pixelBytes)
+    // Every row must be exactly 3 bytes a pixel, or the rows would be
+    // overrun or read at the wrong bytes.
+    if (png_get_rowbytes(png, info) != static_cast<size_t>(width) * 3)
         png_longjmp(png, 1);
     unsigned char **rows = target.MakeRows(target.context, static_cast<int>(width),
                                            static_cast<int>(height));

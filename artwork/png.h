@@ -29,12 +29,12 @@ bool DecodePNGFile(const char *path, RgbPicture *picture);
 // bitmap is filled this way, without a second copy of the picture).
 enum class PngPixels {
     Rgb,    // 3 bytes a pixel: red, green, blue
-    Bgrx,   // 4 bytes a pixel: blue, green, red, 0 (a 32-bit Windows DIB)
+    Bgr,    // 3 bytes a pixel: blue, green, red (a 24-bit Windows DIB)
 };
 struct PngTarget {
     PngPixels pixels;
     // Called once the size is known: returns a table of height row pointers,
-    // each to width x (3 or 4) bytes, or null to give up. What it makes stays
+    // each to width x 3 bytes, or null to give up. What it makes stays
     // the caller's, whatever the result of the decoding.
     unsigned char **(*MakeRows)(void *context, int width, int height);
     void *context;
