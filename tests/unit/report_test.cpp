@@ -284,6 +284,26 @@ TEST_F(ReportScan, CommandThatDoesNotFitRunsNothing)
     EXPECT_EQ(1023u, lastCommand.size());
 }
 
+TEST_F(ReportScan, NamesThatWouldAddOptionsRunNothing)
+{
+    stubBytes = MachineReport("\t\t<description>D</description>\n\t\t<year>1</year>\n"
+                              "\t\t<driver status=\"good\"/>\n" +
+                              DeviceElement("cartA", {"bin"}));
+    for (const char *name : {"a -b", "-listfull", "game\"x", "", "x\ty", "pac.man"}) {
+        SCOPED_TRACE(name);
+        runs = 0;
+        char device[1024], description[1024], year[1024];
+        EXPECT_EQ(0, GetDeviceByExtension("C:\\Mess", name, "x.bin", device));
+        EXPECT_EQ(1, IsDriverImperfect("C:\\Mame", "mame.exe", name));
+        EXPECT_EQ(0, GetDriverInformation("C:\\Mame", "mame.exe", name, description, year));
+        EXPECT_EQ(0, runs);
+    }
+    // A plain driver name is asked as usual.
+    EXPECT_EQ(0, IsDriverImperfect("C:\\Mame", "mame.exe", "pac_man2"));
+    EXPECT_EQ(1, runs);
+    EXPECT_EQ("\"C:\\Mame\\mame.exe\" -listxml pac_man2", lastCommand);
+}
+
 // ---- IsDriverImperfect ---------------------------------------------------------
 
 TEST_F(ReportScan, DriverStatus)
