@@ -206,6 +206,17 @@ class Environment:
                            timeout=timeout)
         return result.returncode, result.stdout.replace("\r\n", "\n")
 
+    def preview_parent(self, width=152, height=112, seconds=30):
+        """Starts a window that can hold a preview (as the display settings would);
+        returns (its Popen, its handle as text)."""
+        out = os.path.join(WORK, "parent.txt")
+        if os.path.exists(out):
+            os.remove(out)
+        proc = self.start(os.path.join(BUILD, "windriver.exe"), "parent", str(width),
+                          str(height), str(seconds), output=out)
+        hwnd = wait_until(lambda: os.path.exists(out) and open(out).read().strip(), 10)
+        return proc, hwnd or ""
+
     def wait_window(self, cls, title="-", timeout_ms=10000):
         rc, out = self.driver("wait", cls, title, timeout_ms, timeout=timeout_ms / 1000 + 20)
         return int(out.split()[0]) if rc == 0 else None

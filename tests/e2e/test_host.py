@@ -1,8 +1,7 @@
 """The screen-saver host: modes, the window Windows expects, exit codes."""
-import os
 import unittest
 
-from harness import BUILD, WORK, Emulator, WineTestCase, parse_info, wait_until, SCREEN
+from harness import Emulator, WineTestCase, parse_info, wait_until, SCREEN
 
 WS_POPUP = 0x80000000
 WS_CHILD = 0x40000000
@@ -28,11 +27,8 @@ class HostModes(WineTestCase):
         del emu
 
     def test_preview_is_a_child_filling_its_parent(self):
-        out = os.path.join(WORK, "parent.txt")
-        parent = self.env.start(os.path.join(BUILD, "windriver.exe"), "parent", "152", "112",
-                                "30", output=out)
+        parent, line = self.env.preview_parent()
         self.started.append(parent)
-        line = wait_until(lambda: open(out).read().strip(), 10)
         self.assertTrue(line.isdigit(), line)
         proc = self.start_saver("/p", line)
         children = wait_until(lambda: self.env.driver("children", line)[1].strip(), 10)

@@ -1,10 +1,9 @@
 """The session window as a user meets it: refusals, the dark screen, the hot keys
 and shutdown, with the real Quillmere.scr and the stand-in emulator."""
-import os
 import time
 import unittest
 
-from harness import (BUILD, WORK, Emulator, WineTestCase, process_alive, wait_until)
+from harness import Emulator, WineTestCase, process_alive, wait_until
 
 DARK = (20, 20, 20)
 GREEN = (0, 255, 0)
@@ -22,11 +21,8 @@ class Refusals(WineTestCase):
         self.assertEqual(0, self.wait_exit(proc, 15))
 
     def test_preview_without_a_key_shows_no_box(self):
-        out = os.path.join(WORK, "parent.txt")
-        parent = self.env.start(os.path.join(BUILD, "windriver.exe"), "parent", "152", "112",
-                                "30", output=out)
+        parent, hwnd = self.env.preview_parent()
         self.started.append(parent)
-        hwnd = wait_until(lambda: open(out).read().strip(), 10)
         self.assertTrue(hwnd.isdigit())
         proc = self.start_saver("/p", hwnd)
         self.assertTrue(wait_until(lambda: self.env.driver("children", hwnd)[1].strip(), 10))
