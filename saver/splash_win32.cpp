@@ -1,5 +1,15 @@
 #include "saver/splash.h"
 
+// The choice that follows blocks the thread for a while; some window systems
+// (Wine's among them) put what was painted on the screen only when the
+// program next looks at its message queue. A look that takes nothing out of
+// the queue shows "Searching..." at once and handles no input.
+static void ShowPaintedNow()
+{
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+}
+
 int SplashFontHeight(HDC dc)
 {
     return -MulDiv(56, GetDeviceCaps(dc, LOGPIXELSY), 72);
@@ -19,6 +29,7 @@ void SplashSearching(Splash &splash, HWND window)
     SetBkMode(splash.dc, TRANSPARENT);
     RECT area = splash.client;
     DrawTextA(splash.dc, "Searching...", -1, &area, kTitleFlags);
+    ShowPaintedNow();
 }
 
 void SplashClear(Splash &splash)

@@ -37,32 +37,38 @@ class Image:
         i = (y * self.width + x) * 3
         return tuple(self.data[i:i + 3])
 
-    def count(self, colour, box=None, tolerance=0):
-        """How many pixels of box (left, top, right, bottom) have colour."""
-        left, top, right, bottom = box or (0, 0, self.width, self.height)
-        n = 0
-        for y in range(top, bottom):
-            row = self.data[(y * self.width + left) * 3:(y * self.width + right) * 3]
-            for i in range(0, len(row), 3):
-                if all(abs(row[i + k] - colour[k]) <= tolerance for k in range(3)):
-                    n += 1
-        return n
+    def _row_matches(self, y, left, right, colour):
+        """For one row of box columns: a bytes object with 0 where the pixel has
+        colour exactly. Whole rows are compared at once as big integers."""
+        width = right - left
+        row = self.data[(y * self.width + left) * 3:(y * self.width + right) * 3]
+        diff = 0
+        for k in range(3):
+            mask = int.from_bytes(bytes([colour[k]]) * width, "big")
+            diff |= int.from_bytes(row[k::3], "big") ^ mask
+        return diff.to_bytes(width, "big")
 
-    def bounds(self, colour, box=None, tolerance=0):
+    def count(self, colour, box=None):
+        """How many pixels of box (left, top, right, bottom) have colour exactly."""
+        left, top, right, bottom = box or (0, 0, self.width, self.height)
+        return sum(self._row_matches(y, left, right, colour).count(0)
+                   for y in range(top, bottom))
+
+    def bounds(self, colour, box=None):
         """Smallest (left, top, right, bottom) holding every pixel of colour, or None."""
         left, top, right, bottom = box or (0, 0, self.width, self.height)
         found = None
         for y in range(top, bottom):
-            base = y * self.width * 3
-            for x in range(left, right):
-                i = base + x * 3
-                if all(abs(self.data[i + k] - colour[k]) <= tolerance for k in range(3)):
-                    if found is None:
-                        found = [x, y, x + 1, y + 1]
-                    else:
-                        found[0] = min(found[0], x)
-                        found[2] = max(found[2], x + 1)
-                        found[3] = y + 1
+            same = self._row_matches(y, left, right, colour)
+            first = same.find(0)
+            if first < 0:
+                continue
+            last = same.rfind(0)
+            if found is None:
+                found = [left + first, y, left + last + 1, y + 1]
+            else:
+                found = [min(found[0], left + first), found[1],
+                         max(found[2], left + last + 1), y + 1]
         return tuple(found) if found else None
 
 
@@ -158,8 +164,16 @@ class Environment:
                 except ProcessLookupError:
                     pass
             wait_until(lambda: not any(process_alive(p) for p in pids), 5, 0.05)
-        if self.our_processes():
-            raise RuntimeError("Windows programs survive SIGKILL: %s" % self.our_processes())
+        # Last resort: end the whole prefix and start its server afresh.
+        subprocess.run(["wineserver", "-k"], env=self.env, timeout=30,
+                       stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=self.env, timeout=30,
+                       stderr=subprocess.DEVNULL)
+        survivors = wait_until(lambda: not self.our_processes(), 10) or self.our_processes()
+        if survivors and survivors is not True:
+            raise RuntimeError("Windows programs survive: %s" % survivors)
+        subprocess.run(["wineserver", "-p"], env=self.env, timeout=30)
+        self.wine("cmd", "/c", "exit", timeout=60)
 
     def close(self):
         subprocess.run(["wineserver", "-k"], env=self.env, timeout=30,

@@ -26,45 +26,6 @@ ARTWORK = ["cabinets", "cpanel", "flyers", "marquees", "titles", "pcb"]
 W, H = SCREEN
 
 
-def count(image, colour, box=None):
-    """Pixels of box (left, top, right, bottom) of a screenshot that have colour
-    exactly; whole rows are compared at once as big integers."""
-    left, top, right, bottom = box or (0, 0, W, H)
-    width = right - left
-    masks = [int.from_bytes(bytes([c]) * width, "big") for c in colour]
-    n = 0
-    for y in range(top, bottom):
-        row = image.data[(y * W + left) * 3:(y * W + right) * 3]
-        diff = 0
-        for k in range(3):
-            diff |= int.from_bytes(row[k::3], "big") ^ masks[k]
-        n += diff.to_bytes(width, "big").count(0)
-    return n
-
-
-def bounds(image, colour, box=None):
-    """Smallest (left, top, right, bottom) holding every pixel of colour in box."""
-    left, top, right, bottom = box or (0, 0, W, H)
-    width = right - left
-    masks = [int.from_bytes(bytes([c]) * width, "big") for c in colour]
-    found = None
-    for y in range(top, bottom):
-        row = image.data[(y * W + left) * 3:(y * W + right) * 3]
-        diff = 0
-        for k in range(3):
-            diff |= int.from_bytes(row[k::3], "big") ^ masks[k]
-        same = diff.to_bytes(width, "big")
-        first = same.find(0)
-        if first < 0:
-            continue
-        last = same.rfind(0)
-        if found is None:
-            found = [left + first, y, left + last + 1, y + 1]
-        else:
-            found = [min(found[0], left + first), found[1], max(found[2], left + last + 1), y + 1]
-    return tuple(found) if found else None
-
-
 UPPER = (0, 0, W, H // 2)
 LOWER = (0, H // 2, W, H)
 
@@ -155,7 +116,7 @@ class RunCycle(WineTestCase):
         self.env.key(key)
 
     def assert_searching(self, image):
-        green = bounds(image, SEARCHING)
+        green = image.bounds(SEARCHING)
         self.assertIsNotNone(green, image.path)
         # One line of 56-point text, centred on the screen.
         left, top, right, bottom = green
@@ -163,16 +124,16 @@ class RunCycle(WineTestCase):
         self.assertLess(abs((top + bottom) / 2 - H / 2), 30, green)
         self.assertGreater(right - left, 300, green)
         self.assertLess(bottom - top, 120, green)
-        self.assertGreater(count(image, BACKGROUND), W * H * 0.9, image.path)
-        self.assertEqual(0, count(image, WHITE), image.path)
+        self.assertGreater(image.count(BACKGROUND), W * H * 0.9, image.path)
+        self.assertEqual(0, image.count(WHITE), image.path)
 
     def assert_title_card(self, image, art, title_max_width=None, title_min_width=None):
-        self.assertGreater(count(image, art), W * H * 0.7, image.path)
-        upper, lower = bounds(image, WHITE, UPPER), bounds(image, WHITE, LOWER)
+        self.assertGreater(image.count(art), W * H * 0.7, image.path)
+        upper, lower = image.bounds(WHITE, UPPER), image.bounds(WHITE, LOWER)
         self.assertIsNotNone(upper, "no title: " + image.path)
         self.assertIsNotNone(lower, "no subtitle: " + image.path)
-        self.assertGreater(count(image, BLACK, UPPER), 200, "no shadow: " + image.path)
-        self.assertGreater(count(image, BLACK, LOWER), 200, "no shadow: " + image.path)
+        self.assertGreater(image.count(BLACK, UPPER), 200, "no shadow: " + image.path)
+        self.assertGreater(image.count(BLACK, LOWER), 200, "no shadow: " + image.path)
         # The title is one centred line in the middle of the upper half; the
         # subtitle starts at the top of the lower half.
         self.assertLess(abs((upper[0] + upper[2]) / 2 - W / 2), 30, upper)
@@ -193,11 +154,11 @@ class RunCycle(WineTestCase):
         self.rom("18w")
         self.configure(MameCheckOnlyPerfect=1, SplashScreenTimer=3000)
         proc = self.saver()
-        image = self.shot_until("mame-searching", lambda i: count(i, SEARCHING) > 500, 15)
+        image = self.shot_until("mame-searching", lambda i: i.count(SEARCHING) > 500, 15)
         self.assert_searching(image)
         self.assertEqual([], self.mame.starts())
         self.rom("pacman")
-        image = self.shot_until("mame-title", lambda i: count(i, MAME_ART) > W * H // 2, 40)
+        image = self.shot_until("mame-title", lambda i: i.count(MAME_ART) > W * H // 2, 40)
         # "MAME" over "Pac-Man (Midway)".
         upper, lower = self.assert_title_card(image, MAME_ART, title_max_width=350)
         self.assertGreater(lower[2] - lower[0], upper[2] - upper[0], (upper, lower))
@@ -209,8 +170,8 @@ class RunCycle(WineTestCase):
         self.assertEqual(self.mame.win_folder, start[2])
         self.assertEqual(self.mame_command("pacman"), start[3])
         self.assertIsNotNone(self.env.wait_window("MAME", "-", 10000))
-        image = self.shot_until("mame-emulator", lambda i: count(i, STAND_IN) > W * H // 2, 10)
-        self.assertEqual(0, count(image, MAME_ART), image.path)
+        image = self.shot_until("mame-emulator", lambda i: i.count(STAND_IN) > W * H // 2, 10)
+        self.assertEqual(0, image.count(MAME_ART), image.path)
 
         self.wait_log(self.mame, lambda log: ("close", start[1]) in log, 10, "close")
         ran = time.time() - started
@@ -226,7 +187,7 @@ class RunCycle(WineTestCase):
     def test_mess_round_title_card_and_launch(self):
         self.configure(mame=False, mess=True, SplashScreenTimer=3000)
         self.saver()
-        image = self.shot_until("mess-title", lambda i: count(i, MESS_ART) > W * H // 2, 30)
+        image = self.shot_until("mess-title", lambda i: i.count(MESS_ART) > W * H // 2, 30)
         # The system's description over the software's file name: the long
         # description fills the upper line, far wider than "MAME" would.
         self.assert_title_card(image, MESS_ART, title_min_width=600)
@@ -235,7 +196,7 @@ class RunCycle(WineTestCase):
         started = time.time()
         self.assertEqual(self.mess.win_folder, start[2])
         self.assertEqual(self.mess_command(), start[3])
-        self.shot_until("mess-emulator", lambda i: count(i, STAND_IN) > W * H // 2, 10)
+        self.shot_until("mess-emulator", lambda i: i.count(STAND_IN) > W * H // 2, 10)
         self.wait_log(self.mess, lambda log: ("close", start[1]) in log, 10, "close")
         ran = time.time() - started
         self.assertGreater(ran, 2.5, "closed after %.2f s" % ran)
@@ -279,14 +240,30 @@ class RunCycle(WineTestCase):
         self.assertIsNotNone(self.env.wait_window("MAME", "-", 100), "the emulator was closed")
         self.assertNotIn(("close", start[1]), self.mame.log())
         image = self.env.screenshot("backspace-after")
-        self.assertGreater(count(image, STAND_IN), W * H // 2, image.path)
+        self.assertGreater(image.count(STAND_IN), W * H // 2, image.path)
+
+    # ---- a choice that takes its time -----------------------------------------
+
+    def test_searching_shows_while_an_emulator_query_blocks_the_choice(self):
+        # With the perfect-only switch every arcade choice asks the emulator;
+        # this one never answers, so the choice blocks in its query.
+        self.mame.switch("fake-hang-listxml")
+        try:
+            self.rom("pacman")
+            self.configure(mame=True, mess=False, MameCheckOnlyPerfect=1)
+            self.saver()
+            time.sleep(3)
+            image = self.env.screenshot("searching-while-blocked")
+            self.assert_searching(image)
+        finally:
+            self.mame.switch("fake-hang-listxml", on=False)
 
     # ---- nothing can be chosen -----------------------------------------------
 
     def test_mess_only_with_an_empty_software_folder_keeps_searching_and_answers_escape(self):
         self.configure(mame=False, mess=True, MessSoftwarePath=winpath(self.empty), SystemsList=[])
         proc = self.saver()
-        self.shot_until("empty-searching", lambda i: count(i, SEARCHING) > 500, 10)
+        self.shot_until("empty-searching", lambda i: i.count(SEARCHING) > 500, 10)
         time.sleep(3)
         image = self.env.screenshot("empty-searching-later")
         self.assert_searching(image)
