@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/test_files.h"
 #include "emulator/runner.h"
 
 namespace listxml_stub {
@@ -25,16 +26,8 @@ inline const std::string &RealReport(const std::string &name)
     auto found = reports.find(name);
     if (found != reports.end())
         return found->second;
-    std::string text;
-    std::string command = std::string(kMame) + " -listxml '" + name + "' 2>&1";
-    if (FILE *pipe = popen(command.c_str(), "r")) {
-        char chunk[65536];
-        size_t count;
-        while ((count = fread(chunk, 1, sizeof chunk, pipe)) > 0)
-            text.append(chunk, count);
-        pclose(pipe);
-    }
-    return reports[name] = text;
+    return reports[name] =
+               CommandOutput(std::string(kMame) + " -listxml '" + name + "' 2>&1");
 }
 
 struct State {

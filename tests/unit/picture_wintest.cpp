@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "support/test_files.h"
 #include "artwork/picture.h"
 #include "artwork/png.h"
 
@@ -45,21 +46,6 @@ vector<uint32_t> ReadBitmap(HDC memoryDC, int width, int height)
     for (uint32_t &p : pixels)
         p &= 0xffffff;
     return pixels;
-}
-
-vector<string> PngFilesIn(const string &folder)
-{
-    vector<string> files;
-    if (DIR *dir = opendir(folder.c_str())) {
-        while (dirent *e = readdir(dir)) {
-            string name = e->d_name;
-            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0)
-                files.push_back(folder + "\\" + name);
-        }
-        closedir(dir);
-    }
-    std::sort(files.begin(), files.end());
-    return files;
 }
 
 // ---- PNG bytes made in the test ----------------------------------------------
@@ -211,7 +197,7 @@ TEST_F(PictureWindow, BlockCopyGivesThePixelsOfThePerPixelCopy)
     vector<string> files;
     for (const char *folder : {"Z:\\var\\cache\\quillmere\\libpng-src\\contrib\\pngsuite",
                                "Z:\\var\\cache\\quillmere\\libpng-src\\contrib\\testpngs"}) {
-        vector<string> found = PngFilesIn(folder);
+        vector<string> found = FilesEndingIn(folder, ".png", '\\');
         files.insert(files.end(), found.begin(), found.end());
     }
     ASSERT_GT(files.size(), 150u);

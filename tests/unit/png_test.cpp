@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/test_files.h"
 #include "artwork/png.h"
 
 using std::string;
@@ -19,36 +20,15 @@ using std::vector;
 
 namespace {
 
-const string kLibpngContrib = "/var/cache/quillmere/libpng-src/contrib";
-
-vector<string> PngFilesIn(const string &folder)
-{
-    vector<string> files;
-    if (DIR *dir = opendir(folder.c_str())) {
-        while (dirent *e = readdir(dir)) {
-            string name = e->d_name;
-            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0)
-                files.push_back(folder + "/" + name);
-        }
-        closedir(dir);
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-// Runs a shell command (with a time limit) and returns its standard output.
+// Runs a shell command with a time limit; true when it succeeded.
 bool Capture(const string &command, string *out)
 {
-    FILE *pipe = popen(("timeout 60 " + command).c_str(), "r");
-    if (!pipe)
-        return false;
-    char buffer[65536];
-    size_t got;
-    out->clear();
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        out->append(buffer, got);
-    return pclose(pipe) == 0;
+    bool ok = false;
+    *out = CommandOutput("timeout 60 " + command, &ok);
+    return ok;
 }
+
+const string kLibpngContrib = "/var/cache/quillmere/libpng-src/contrib";
 
 // The picture as the independent Python decoder sees it.
 struct Reference {
@@ -220,7 +200,7 @@ TEST(PngDecode, EverySuitePictureMatchesAnIndependentDecoder)
 {
     vector<string> files;
     for (const char *folder : {"/pngsuite", "/pngsuite/interlaced", "/testpngs"}) {
-        vector<string> found = PngFilesIn(kLibpngContrib + folder);
+        vector<string> found = FilesEndingIn(kLibpngContrib + folder, ".png", '/');
         files.insert(files.end(), found.begin(), found.end());
     }
     ASSERT_GT(files.size(), 150u) << "libpng's test pictures are missing";
@@ -245,13 +225,13 @@ TEST(PngDecode, InterlacedTwinsGiveTheSameRows)
 {
     const string suite = kLibpngContrib + "/pngsuite/";
     vector<std::pair<string, string>> twins;
-    for (const string &file : PngFilesIn(kLibpngContrib + "/pngsuite")) {
+    for (const string &file : FilesEndingIn(kLibpngContrib + "/pngsuite", ".png", '/')) {
         string name = file.substr(file.rfind('/') + 1);
         if (name[0] != 'i')
             continue;
         twins.push_back({file, suite + name.substr(1)});
     }
-    for (const string &file : PngFilesIn(kLibpngContrib + "/pngsuite/interlaced"))
+    for (const string &file : FilesEndingIn(kLibpngContrib + "/pngsuite/interlaced", ".png", '/'))
         twins.push_back({file, suite + file.substr(file.rfind('/') + 2)});
     ASSERT_GE(twins.size(), 30u);
     for (const auto &twin : twins) {
@@ -416,7 +396,7 @@ TEST(PngDecode, EveryTruncationBeforeThePictureEndsGivesNothing)
 
 TEST(PngDecode, LibpngCrashersNeitherCrashNorLeak)
 {
-    vector<string> files = PngFilesIn(kLibpngContrib + "/testpngs/crashers");
+    vector<string> files = FilesEndingIn(kLibpngContrib + "/testpngs/crashers", ".png", '/');
     ASSERT_GT(files.size(), 10u);
     vector<Reference> refs = DecodeWithReference(files);
     for (size_t n = 0; n < files.size(); n++) {

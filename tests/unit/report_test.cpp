@@ -14,6 +14,7 @@
 
 #include <unistd.h>
 
+#include "support/test_files.h"
 #include "config/settings.h"
 #include "emulator/report.h"
 #include "emulator/runner.h"
@@ -460,22 +461,6 @@ int RecordingRunner(char *command, char *output)
     return recordedResult;
 }
 
-// The whole report, read directly (not through the runner under test).
-string WholeReport(const string &name)
-{
-    string text;
-    string command = string(kMame) + " -listxml " + name + " 2>&1";
-    FILE *pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return text;
-    char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        text.append(buffer, n);
-    pclose(pipe);
-    return text;
-}
-
 std::vector<string> Lines(const string &text)
 {
     std::vector<string> lines;
@@ -575,7 +560,8 @@ TEST_F(RealReport, RunnerKeepsShortReportsWholeAndCutsLongOnes)
 {
     for (const char *game : kGames) {
         SCOPED_TRACE(game);
-        string whole = WholeReport(game);
+        // The whole report, read directly (not through the runner under test).
+        string whole = CommandOutput(string(kMame) + " -listxml " + game + " 2>&1");
         ASSERT_FALSE(whole.empty());
         char description[1024], year[1024];
         GetDriverInformation(kMameFolder, "mame", game, description, year);

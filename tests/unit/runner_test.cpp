@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "support/test_files.h"
 #include "emulator/runner.h"
 
 using std::string;
@@ -253,27 +254,13 @@ TEST_F(Runner, RunQueryUsesTheStubOnlyWhileItIsSet)
 
 // ---- The real emulator --------------------------------------------------------------
 
-string ReadAll(const string &command)
-{
-    string text;
-    FILE *pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return text;
-    char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        text.append(buffer, n);
-    pclose(pipe);
-    return text;
-}
-
 TEST_F(Runner, RealMameReports)
 {
     if (access("/usr/games/mame", X_OK) != 0)
         GTEST_SKIP() << "no /usr/games/mame";
     for (const char *name : {"pacman", "nes", "c64", "nosuchgame"}) {
         SCOPED_TRACE(name);
-        string whole = ReadAll(string("/usr/games/mame -listxml ") + name + " 2>&1");
+        string whole = CommandOutput(string("/usr/games/mame -listxml ") + name + " 2>&1");
         ASSERT_FALSE(whole.empty());
         // The way the queries write it: folder, backslash, file name.
         RunResult run = RunCommand(string("\"/usr/games\\mame\" -listxml ") + name);

@@ -1,0 +1,43 @@
+#include "support/test_files.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <dirent.h>
+
+std::vector<std::string> FilesEndingIn(const std::string &folder, const std::string &suffix,
+                                       char separator)
+{
+    std::vector<std::string> files;
+    if (DIR *dir = opendir(folder.c_str())) {
+        while (dirent *entry = readdir(dir)) {
+            std::string name = entry->d_name;
+            if (name.size() > suffix.size() &&
+                name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+                files.push_back(folder + separator + name);
+        }
+        closedir(dir);
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+#ifndef _WIN32
+std::string CommandOutput(const std::string &command, bool *ok)
+{
+    std::string text;
+    FILE *pipe = popen(command.c_str(), "r");
+    if (!pipe) {
+        if (ok)
+            *ok = false;
+        return text;
+    }
+    char buffer[65536];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        text.append(buffer, got);
+    int status = pclose(pipe);
+    if (ok)
+        *ok = status == 0;
+    return text;
+}
+#endif
