@@ -5,6 +5,7 @@
 
 #include "base/files.h"
 #include "base/format.h"
+#include "base/names.h"
 #include "config/settings.h"
 #include "emulator/runner.h"
 
@@ -16,19 +17,6 @@ static const char kNoSoftwarePathTitle[] = "No softare path error";
 // Longest extension taken from a report; anything longer is not a file
 // extension the emulator means, and is skipped.
 constexpr size_t kExtensionBytes = 128;
-
-bool IsPlainSystemName(const char *name)
-{
-    if (!*name)
-        return false;
-    for (const char *p = name; *p; ++p) {
-        char c = *p;
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-              c == '_'))
-            return false;
-    }
-    return true;
-}
 
 // Refreshes MessPath from box 100; false (and the message) when it is empty.
 static bool ReadExecutableBox(void *dialog, const DialogControls *controls)
@@ -74,7 +62,7 @@ void AddSystemToList(void *dialog, const DialogControls *controls, const char *n
         return;
     // The name goes onto the command line unquoted: anything but a plain
     // driver name could smuggle options to the emulator.
-    if (!IsPlainSystemName(name))
+    if (!IsPlainName(name))
         return;
 
     char command[1024];

@@ -17,6 +17,3 @@ void AddSystemToList(void *dialog, const DialogControls *controls, const char *n
 // listed adds nothing.
 void AddAllSystemToList(void *dialog, const DialogControls *controls);
 
-// True when name is a driver name that may go unquoted onto a command line:
-// not empty, and only ASCII letters, digits and '_'.
-bool IsPlainSystemName(const char *name);

@@ -8,6 +8,7 @@
 #include "artwork/zipread.h"
 #include "base/files.h"
 #include "base/format.h"
+#include "base/names.h"
 #include "base/random.h"
 #include "config/settings.h"
 #include "emulator/report.h"
@@ -51,21 +52,6 @@ Pick PickEntry(DIR *dir, char *name)
 bool HoldsQuote(const char *text)
 {
     return strchr(text, '"') != nullptr;
-}
-
-// System and device names go unquoted onto command lines; anything beyond
-// letters, digits and '_' could smuggle in options of its own.
-bool IsPlainName(const char *text)
-{
-    if (!*text)
-        return false;
-    for (const char *c = text; *c; c++) {
-        bool plain = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') ||
-                     (*c >= '0' && *c <= '9') || *c == '_';
-        if (!plain)
-            return false;
-    }
-    return true;
 }
 
 int ChooseGame(char *software, char *command)

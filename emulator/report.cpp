@@ -1,10 +1,10 @@
 #include "emulator/report.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
 #include "base/format.h"
+#include "base/names.h"
 #include "config/settings.h"
 #include "emulator/runner.h"
 
@@ -24,19 +24,6 @@ void StrToLower(char *text)
 
 namespace {
 
-// The machine name goes onto the command line unquoted: a name with a blank
-// or a leading dash would add options of its own. Driver names are letters,
-// digits and '_' only, so anything else is not a machine the emulator knows.
-bool IsPlainMachineName(const char *name)
-{
-    if (!*name)
-        return false;
-    for (const char *p = name; *p; ++p)
-        if (!isalnum(static_cast<unsigned char>(*p)) && *p != '_')
-            return false;
-    return true;
-}
-
 // One -listxml report, held for one query. Empty when the command did not
 // fit or the memory could not be had: the scans then find nothing, as they
 // would for an emulator that could not be started.
@@ -48,7 +35,7 @@ public:
         if (!text_)
             return;
         text_[0] = '\0';
-        if (!IsPlainMachineName(name))
+        if (!IsPlainName(name))   // it goes onto the command line unquoted
             return;
         char command[kCommandBytes];
         if (!FormatText(command, sizeof command, "\"%s\\%s\" -listxml %s", folder, executable,

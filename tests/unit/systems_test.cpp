@@ -10,6 +10,7 @@
 
 #include "config/controls.h"
 #include "config/settings.h"
+#include "base/names.h"
 #include "config/systems.h"
 #include "listxml_stub.h"
 #include "support/fake_controls.h"
@@ -134,12 +135,12 @@ TEST_F(AddSystem, NamesThatCouldAddOptionsAreRefusedSilently)
 
 TEST(SystemName, PlainNamesAreLettersDigitsAndUnderscores)
 {
-    EXPECT_TRUE(IsPlainSystemName("a2600"));
-    EXPECT_TRUE(IsPlainSystemName("Game_Boy_2"));
-    EXPECT_FALSE(IsPlainSystemName(""));
-    EXPECT_FALSE(IsPlainSystemName("-a"));
-    EXPECT_FALSE(IsPlainSystemName("a b"));
-    EXPECT_FALSE(IsPlainSystemName("a-b"));
+    EXPECT_TRUE(IsPlainName("a2600"));
+    EXPECT_TRUE(IsPlainName("Game_Boy_2"));
+    EXPECT_FALSE(IsPlainName(""));
+    EXPECT_FALSE(IsPlainName("-a"));
+    EXPECT_FALSE(IsPlainName("a b"));
+    EXPECT_FALSE(IsPlainName("a-b"));
 }
 
 // ---- The scan of the report, on report text built for each case -------------
