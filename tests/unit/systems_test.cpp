@@ -8,9 +8,9 @@
 #include <unistd.h>
 #include <vector>
 
+#include "base/names.h"
 #include "config/controls.h"
 #include "config/settings.h"
-#include "base/names.h"
 #include "config/systems.h"
 #include "listxml_stub.h"
 #include "support/fake_controls.h"
