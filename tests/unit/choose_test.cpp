@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -12,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "support/bytes.h"
+#include "support/temp_folder.h"
+#include "support/test_files.h"
 #include "base/random.h"
 #include "config/settings.h"
 #include "emulator/choose.h"
@@ -97,28 +99,10 @@ void Touch(const string &file, const string &bytes = "x")
 // The entries of a folder in the order the platform lists them.
 vector<string> Listing(const string &folder)
 {
-    vector<string> names;
-    DIR *dir = opendir(folder.c_str());
-    EXPECT_NE(nullptr, dir);
-    if (!dir)
-        return names;
-    while (dirent *item = readdir(dir))
-        if (strcmp(item->d_name, ".") != 0 && strcmp(item->d_name, "..") != 0)
-            names.push_back(item->d_name);
-    closedir(dir);
+    bool listed = false;
+    vector<string> names = FolderEntries(folder, &listed);
+    EXPECT_TRUE(listed) << folder;
     return names;
-}
-
-void PutWord(string &out, uint16_t value)
-{
-    out += static_cast<char>(value & 0xff);
-    out += static_cast<char>(value >> 8);
-}
-
-void PutDword(string &out, uint32_t value)
-{
-    for (int shift = 0; shift < 32; shift += 8)
-        out += static_cast<char>((value >> shift) & 0xff);
 }
 
 // A zip archive holding only a central directory with the given names (the
@@ -152,10 +136,8 @@ protected:
         queries.clear();
         SetRandomSource(ScriptedDraw);
         SetCommandRunner(StubRunner);
-        char pattern[] = "/tmp/choose_test_XXXXXX";
-        const char *made = mkdtemp(pattern);
-        ASSERT_NE(nullptr, made);
-        root = made;
+        ASSERT_FALSE(folder.path().empty());
+        root = folder.path();
         strcpy(machine, "before");
         strcpy(software, "before");
         strcpy(command, "before");
@@ -165,7 +147,6 @@ protected:
         SetRandomSource(nullptr);
         SetCommandRunner(nullptr);
         ResetSettings();
-        fs::remove_all(root);
     }
 
     void SetMame(const string &roms, const string &option = "-opt")
@@ -187,6 +168,7 @@ protected:
 
     int Run() { return ChooseSoftware(machine, software, command); }
 
+    TempFolder folder{"choose_test_"};
     string root;
     char machine[kMachineBytes];
     char software[kSoftwareBytes];

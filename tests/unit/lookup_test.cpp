@@ -1,15 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "support/temp_folder.h"
+#include "support/test_files.h"
 #include "artwork/lookup.h"
 #include "base/random.h"
 #include "config/settings.h"
@@ -54,73 +50,20 @@ struct Draws {
 
 // ---- Artwork trees -------------------------------------------------------------
 
+// An artwork tree in a scratch folder; every picture holds the same bytes.
 class ArtworkTree {
 public:
-    ArtworkTree()
-    {
-        char pattern[] = "/tmp/quillmere-lookup-XXXXXX";
-        const char *made = mkdtemp(pattern);
-        if (made)
-            root_ = made;
-        EXPECT_FALSE(root_.empty());
-    }
-    ~ArtworkTree() { RemoveAll(root_); }
-
-    const string &Root() const { return root_; }
+    const string &Root() const { return folder_.path(); }
 
     // Creates the file (and its folders) at relative path rel ('/' separated).
-    void File(const string &rel)
-    {
-        Folder(rel.substr(0, rel.rfind('/')));
-        FILE *f = fopen((root_ + "/" + rel).c_str(), "wb");
-        ASSERT_NE(nullptr, f) << rel;
-        fputs("picture", f);
-        fclose(f);
-    }
-    void Folder(const string &rel)
-    {
-        string path = root_;
-        size_t start = 0;
-        while (start <= rel.size()) {
-            size_t slash = rel.find('/', start);
-            if (slash == string::npos)
-                slash = rel.size();
-            path += "/" + rel.substr(start, slash - start);
-            mkdir(path.c_str(), 0755);
-            start = slash + 1;
-        }
-    }
+    void File(const string &rel) { folder_.Write(rel, "picture"); }
+    void Folder(const string &rel) { folder_.Folder(rel); }
 
     // Entry names of a folder in the order the platform lists them.
-    vector<string> Listing(const string &rel) const
-    {
-        vector<string> names;
-        DIR *dir = opendir((root_ + "/" + rel).c_str());
-        if (!dir)
-            return names;
-        while (dirent *e = readdir(dir))
-            if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0)
-                names.push_back(e->d_name);
-        closedir(dir);
-        return names;
-    }
+    vector<string> Listing(const string &rel) const { return FolderEntries(folder_.File(rel)); }
 
 private:
-    static void RemoveAll(const string &path)
-    {
-        if (path.empty())
-            return;
-        if (DIR *dir = opendir(path.c_str())) {
-            while (dirent *e = readdir(dir))
-                if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0)
-                    RemoveAll(path + "/" + e->d_name);
-            closedir(dir);
-            rmdir(path.c_str());
-        } else {
-            unlink(path.c_str());
-        }
-    }
-    string root_;
+    TempFolder folder_{"quillmere-lookup-"};
 };
 
 // The settings are process-wide; every test starts from and leaves them empty.

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "support/bytes.h"
 #include "support/test_files.h"
 #include "artwork/picture.h"
 #include "artwork/png.h"
@@ -50,19 +51,6 @@ vector<uint32_t> ReadBitmap(HDC memoryDC, int width, int height)
 
 // ---- PNG bytes made in the test ----------------------------------------------
 
-string BigEndian32(uint32_t v)
-{
-    return string{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
-                  static_cast<char>(v)};
-}
-
-string Chunk(const string &type, const string &body)
-{
-    string typed = type + body;
-    uLong crc = crc32(0, reinterpret_cast<const Bytef *>(typed.data()), static_cast<uInt>(typed.size()));
-    return BigEndian32(static_cast<uint32_t>(body.size())) + typed + BigEndian32(static_cast<uint32_t>(crc));
-}
-
 // The colour of picture pixel (x, y) in the position-coded test pictures:
 // every pixel differs from its neighbours and from the background.
 COLORREF CodedColour(int x, int y)
@@ -91,8 +79,8 @@ void WritePng(const string &path, int width, int height, COLORREF solid)
              static_cast<uLong>(raw.size()));
     packed.resize(size);
     string ihdr = BigEndian32(width) + BigEndian32(height) + string("\x08\x02\x00\x00\x00", 5);
-    string png = string("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", ihdr) + Chunk("IDAT", packed)
-        + Chunk("IEND", "");
+    string png = string("\x89PNG\r\n\x1a\n", 8) + PngChunk("IHDR", ihdr) + PngChunk("IDAT", packed)
+        + PngChunk("IEND", "");
     FILE *f = fopen(path.c_str(), "wb");
     ASSERT_NE(nullptr, f);
     fwrite(png.data(), 1, png.size(), f);

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -12,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/bytes.h"
+#include "support/temp_folder.h"
 #include "support/test_files.h"
 #include "artwork/png.h"
 
@@ -37,26 +36,21 @@ struct Reference {
     string rgb;
 };
 
-string ReadWhole(const string &path);
-
 // Decodes all files with the reference decoder in one run (its start-up is
 // the slow part).
 vector<Reference> DecodeWithReference(const vector<string> &files)
 {
     vector<Reference> refs(files.size());
-    char pattern[] = "/tmp/quillmere-pngref-XXXXXX";
-    const char *outDir = mkdtemp(pattern);
-    if (!outDir)
+    TempFolder outDir("quillmere-pngref-");
+    if (outDir.path().empty())
         return refs;
-    string command = "python3 " QUILLMERE_SOURCE_DIR "/tests/tools/png_rgb.py " + string(outDir);
+    string command = "python3 " QUILLMERE_SOURCE_DIR "/tests/tools/png_rgb.py " + outDir.path();
     for (const string &file : files)
         command += " '" + file + "'";
     string ignored;
     EXPECT_TRUE(Capture(command, &ignored)) << "reference decoder failed";
     for (size_t n = 0; n < files.size(); n++) {
-        string outFile = string(outDir) + "/" + std::to_string(n) + ".rgb";
-        string out = ReadWhole(outFile);
-        unlink(outFile.c_str());
+        string out = ReadWhole(outDir.File(std::to_string(n) + ".rgb"));
         size_t newline = out.find('\n');
         Reference &ref = refs[n];
         if (newline == string::npos || sscanf(out.c_str(), "%d %d", &ref.width, &ref.height) != 2)
@@ -64,7 +58,6 @@ vector<Reference> DecodeWithReference(const vector<string> &files)
         ref.rgb = out.substr(newline + 1);
         ref.decoded = true;
     }
-    rmdir(outDir);
     return refs;
 }
 
@@ -77,68 +70,7 @@ string Joined(const RgbPicture &picture)
     return all;
 }
 
-string ReadWhole(const string &path)
-{
-    string bytes;
-    if (FILE *f = fopen(path.c_str(), "rb")) {
-        char buffer[4096];
-        size_t got;
-        while ((got = fread(buffer, 1, sizeof buffer, f)) > 0)
-            bytes.append(buffer, got);
-        fclose(f);
-    }
-    return bytes;
-}
-
-class TempFolder {
-public:
-    TempFolder()
-    {
-        char pattern[] = "/tmp/quillmere-png-XXXXXX";
-        if (const char *made = mkdtemp(pattern))
-            path = made;
-    }
-    ~TempFolder()
-    {
-        for (const string &f : written)
-            unlink(f.c_str());
-        rmdir(path.c_str());
-    }
-    string Write(const string &name, const string &bytes)
-    {
-        string file = path + "/" + name;
-        FILE *f = fopen(file.c_str(), "wb");
-        EXPECT_NE(nullptr, f);
-        if (f) {
-            fwrite(bytes.data(), 1, bytes.size(), f);
-            fclose(f);
-        }
-        written.push_back(file);
-        return file;
-    }
-    string File(const string &name)
-    {
-        written.push_back(path + "/" + name);
-        return path + "/" + name;
-    }
-    string path;
-    vector<string> written;
-};
-
 // ---- Building PNG bytes in the test -------------------------------------------
-
-string BigEndian32(uint32_t v)
-{
-    return string{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
-                  static_cast<char>(v)};
-}
-
-string Chunk(const string &type, const string &body)
-{
-    string typed = type + body;
-    uLong crc = crc32(0, reinterpret_cast<const Bytef *>(typed.data()), static_cast<uInt>(typed.size()));
-    return BigEndian32(static_cast<uint32_t>(body.size())) + typed + BigEndian32(static_cast<uint32_t>(crc));
-}
 
 const string kSignature("\x89PNG\r\n\x1a\n", 8);
 
@@ -150,7 +82,7 @@ string Ihdr(uint32_t width, uint32_t height, int depth, int colourType, int inte
     body += '\0';
     body += '\0';
     body += static_cast<char>(interlace);
-    return Chunk("IHDR", body);
+    return PngChunk("IHDR", body);
 }
 
 string Idat(const string &raw)
@@ -160,7 +92,7 @@ string Idat(const string &raw)
     compress(reinterpret_cast<Bytef *>(&packed[0]), &size, reinterpret_cast<const Bytef *>(raw.data()),
              static_cast<uLong>(raw.size()));
     packed.resize(size);
-    return Chunk("IDAT", packed);
+    return PngChunk("IDAT", packed);
 }
 
 // An 8-bit RGB picture whose pixel (x, y) is (x, y, x ^ y), rows unfiltered.
@@ -175,7 +107,7 @@ string RgbPng(int width, int height)
             raw += static_cast<char>(x ^ y);
         }
     }
-    return kSignature + Ihdr(width, height, 8, 2) + Idat(raw) + Chunk("IEND", "");
+    return kSignature + Ihdr(width, height, 8, 2) + Idat(raw) + PngChunk("IEND", "");
 }
 
 // Offset just past the end of the first chunk of the given type.
@@ -251,7 +183,7 @@ TEST(PngDecode, InterlacedTwinsGiveTheSameRows)
 // the colour asked for, alpha and transparency ignored.
 TEST(PngDecode, SolidColourInEveryEncoding)
 {
-    TempFolder temp;
+    TempFolder temp{"quillmere-png-"};
     struct Row {
         const char *what;
         const char *convertArgs;
@@ -292,7 +224,7 @@ TEST(PngDecode, SolidColourInEveryEncoding)
 
 TEST(PngDecode, PixelsLandWhereTheyBelong)
 {
-    TempFolder temp;
+    TempFolder temp{"quillmere-png-"};
     string file = temp.Write("xy.png", RgbPng(200, 3));
     RgbPicture picture;
     ASSERT_TRUE(DecodePNGFile(file.c_str(), &picture));
@@ -312,7 +244,7 @@ TEST(PngDecode, PixelsLandWhereTheyBelong)
 
 TEST(PngDecode, DamagedFilesGiveNothing)
 {
-    TempFolder temp;
+    TempFolder temp{"quillmere-png-"};
     const string good = RgbPng(20, 10);
     const size_t ihdrEnd = ChunkEnd(good, "IHDR");
     ASSERT_NE(string::npos, ihdrEnd);
@@ -335,18 +267,18 @@ TEST(PngDecode, DamagedFilesGiveNothing)
         {"signature byte 7 changed", withByte(good, 6, '\x1b')},
         {"CR LF turned into LF (text-mode copy)", kSignature.substr(0, 4) + "\n" + good.substr(6)},
         {"IHDR checksum wrong", withByte(good, ihdrEnd - 1, static_cast<char>(good[ihdrEnd - 1] ^ 1))},
-        {"colour type 1", kSignature + Ihdr(20, 10, 8, 1) + Idat(raw) + Chunk("IEND", "")},
-        {"bit depth 0", kSignature + Ihdr(20, 10, 0, 0) + Idat(raw) + Chunk("IEND", "")},
-        {"bit depth 16 on a palette", kSignature + Ihdr(20, 10, 16, 3) + Idat(raw) + Chunk("IEND", "")},
-        {"width 0", kSignature + Ihdr(0, 10, 8, 2) + Idat(raw) + Chunk("IEND", "")},
-        {"no IDAT", good.substr(0, ihdrEnd) + Chunk("IEND", "")},
+        {"colour type 1", kSignature + Ihdr(20, 10, 8, 1) + Idat(raw) + PngChunk("IEND", "")},
+        {"bit depth 0", kSignature + Ihdr(20, 10, 0, 0) + Idat(raw) + PngChunk("IEND", "")},
+        {"bit depth 16 on a palette", kSignature + Ihdr(20, 10, 16, 3) + Idat(raw) + PngChunk("IEND", "")},
+        {"width 0", kSignature + Ihdr(0, 10, 8, 2) + Idat(raw) + PngChunk("IEND", "")},
+        {"no IDAT", good.substr(0, ihdrEnd) + PngChunk("IEND", "")},
         {"IDAT checksum wrong", withByte(good, ChunkEnd(good, "IDAT") - 2, 'Z')},
-        {"palette picture without palette", kSignature + Ihdr(20, 10, 8, 3) + Idat(raw) + Chunk("IEND", "")},
+        {"palette picture without palette", kSignature + Ihdr(20, 10, 8, 3) + Idat(raw) + PngChunk("IEND", "")},
         {"compressed data too short", kSignature + Ihdr(20, 10, 8, 2) + Idat(raw.substr(0, 100))
-                                          + Chunk("IEND", "")},
+                                          + PngChunk("IEND", "")},
         {"bad filter type", kSignature + Ihdr(20, 10, 8, 2) + Idat(string(raw.size(), '\x09'))
-                                + Chunk("IEND", "")},
-        {"not compressed data", kSignature + Ihdr(20, 10, 8, 2) + Chunk("IDAT", raw) + Chunk("IEND", "")},
+                                + PngChunk("IEND", "")},
+        {"not compressed data", kSignature + Ihdr(20, 10, 8, 2) + PngChunk("IDAT", raw) + PngChunk("IEND", "")},
     };
     int n = 0;
     for (const Row &row : rows) {
@@ -362,16 +294,16 @@ TEST(PngDecode, DamagedFilesGiveNothing)
 
 TEST(PngDecode, MissingFileOrFolderGivesNothing)
 {
-    TempFolder temp;
+    TempFolder temp{"quillmere-png-"};
     RgbPicture picture;
-    EXPECT_FALSE(DecodePNGFile((temp.path + "/absent.png").c_str(), &picture));
-    EXPECT_FALSE(DecodePNGFile(temp.path.c_str(), &picture));
+    EXPECT_FALSE(DecodePNGFile((temp.path() + "/absent.png").c_str(), &picture));
+    EXPECT_FALSE(DecodePNGFile(temp.path().c_str(), &picture));
     EXPECT_EQ(nullptr, picture.rows);
 }
 
 TEST(PngDecode, EveryTruncationBeforeThePictureEndsGivesNothing)
 {
-    TempFolder temp;
+    TempFolder temp{"quillmere-png-"};
     for (const char *name : {"/pngsuite/basn2c08.png", "/pngsuite/basi0g08.png", "/pngsuite/ibasn3p08.png",
                              "/testpngs/rgb-alpha-16.png"}) {
         const string whole = ReadWhole(kLibpngContrib + name);
@@ -386,11 +318,9 @@ TEST(PngDecode, EveryTruncationBeforeThePictureEndsGivesNothing)
         for (size_t length = 0; length < limit; length++) {
             SCOPED_TRACE(length);
             string file = temp.Write("cut.png", whole.substr(0, length));
-            temp.written.pop_back();
             RgbPicture picture;
             ASSERT_FALSE(DecodePNGFile(file.c_str(), &picture));
         }
-        temp.written.push_back(temp.path + "/cut.png");
     }
 }
 
@@ -429,7 +359,7 @@ TEST(PngDecode, LibpngCrashersNeitherCrashNorLeak)
 
 TEST(PngDecode, HugeSideChunkLengthIsNotAllocated)
 {
-    TempFolder temp;
+    TempFolder temp{"quillmere-png-"};
     const string good = RgbPng(4, 4);
     const size_t ihdrEnd = ChunkEnd(good, "IHDR");
     for (const char *type : {"tEXt", "zTXt", "iTXt", "iCCP", "eXIf", "sPLT", "pCAL", "abCd"}) {
@@ -437,20 +367,18 @@ TEST(PngDecode, HugeSideChunkLengthIsNotAllocated)
         // A side chunk whose length field claims 1 GiB, then the file ends.
         string bytes = good.substr(0, ihdrEnd) + BigEndian32(0x3fffffff) + type + "xyz";
         string file = temp.Write("huge-chunk.png", bytes);
-        temp.written.pop_back();
         auto start = std::chrono::steady_clock::now();
         RgbPicture picture;
         EXPECT_FALSE(DecodePNGFile(file.c_str(), &picture));
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
     }
-    temp.written.push_back(temp.path + "/huge-chunk.png");
 }
 
 // ---- Absurd sizes -----------------------------------------------------------------
 
 TEST(PngDecode, AbsurdSizesAreRefusedWithoutAllocatingThem)
 {
-    TempFolder temp;
+    TempFolder temp{"quillmere-png-"};
     string tiny(1 + 3, '\0');
     struct Row {
         const char *what;
@@ -465,18 +393,16 @@ TEST(PngDecode, AbsurdSizesAreRefusedWithoutAllocatingThem)
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
         string file = temp.Write("huge.png", kSignature + Ihdr(row.width, row.height, 8, 2) + Idat(tiny)
-                                                 + Chunk("IEND", ""));
-        temp.written.pop_back();
+                                                 + PngChunk("IEND", ""));
         RgbPicture picture;
         EXPECT_FALSE(DecodePNGFile(file.c_str(), &picture));
         EXPECT_EQ(nullptr, picture.rows);
     }
-    temp.written.push_back(temp.path + "/huge.png");
 }
 
 TEST(PngDecode, LargeButSensiblePicturesDecode)
 {
-    TempFolder temp;
+    TempFolder temp{"quillmere-png-"};
     string file = temp.File("wide.png");
     string ignored;
     ASSERT_TRUE(Capture("convert -size 3840x2160 gradient:red-blue PNG24:'" + file + "'", &ignored));

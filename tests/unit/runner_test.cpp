@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "support/temp_folder.h"
 #include "support/test_files.h"
 #include "emulator/runner.h"
 
@@ -120,15 +121,13 @@ TEST_F(Runner, GathersWhatTheChildWrites)
 
 TEST_F(Runner, ProgramPathWithBlanks)
 {
-    char folder[] = "/tmp/runner test XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(folder));
-    string link = string(folder) + "/my shell";
+    TempFolder folder("runner test ");
+    ASSERT_FALSE(folder.path().empty());
+    string link = folder.File("my shell");
     ASSERT_EQ(0, symlink("/bin/sh", link.c_str()));
     RunResult run = RunCommand("\"" + link + "\" -c \"printf spaced\"");
     EXPECT_EQ(0, run.result);
     EXPECT_EQ("spaced", run.text);
-    unlink(link.c_str());
-    rmdir(folder);
 }
 
 TEST_F(Runner, KeepsAtMost99999Characters)

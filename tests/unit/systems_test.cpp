@@ -15,6 +15,7 @@
 #include "listxml_stub.h"
 #include "support/fake_controls.h"
 #include "support/memory_store.h"
+#include "support/temp_folder.h"
 
 using std::string;
 using std::vector;
@@ -230,19 +231,14 @@ TEST_F(AddSystem, TextsThatWouldNotFitTheirBuffersAddNothing)
 
 class FillSystems : public AddSystem {
 protected:
+    TempFolder temp{"quillmere-fill-"};
     string folder;
 
     void SetUp() override
     {
         AddSystem::SetUp();
-        char pattern[] = "/tmp/quillmere-fill-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        folder = pattern;
-    }
-    void TearDown() override
-    {
-        string command = "rm -rf '" + folder + "'";
-        ASSERT_EQ(0, system(command.c_str()));
+        ASSERT_FALSE(temp.path().empty());
+        folder = temp.path();
     }
     void MakeFolder(const string &name) { ASSERT_EQ(0, mkdir((folder + "/" + name).c_str(), 0755)); }
     void MakeFile(const string &name)

@@ -5,11 +5,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/bytes.h"
+#include "support/temp_folder.h"
+#include "support/test_files.h"
 #include "artwork/zipread.h"
 
 namespace fs = std::filesystem;
@@ -31,45 +33,6 @@ vector<Report> reports;
 void RecordReport(const char *detail, const char *message, const char *path)
 {
     reports.push_back({detail, message, path});
-}
-
-// A scratch folder removed with everything in it at the end of the test.
-struct TempFolder {
-    string path;
-    TempFolder()
-    {
-        char pattern[] = "/tmp/zipread_test_XXXXXX";
-        const char *made = mkdtemp(pattern);
-        EXPECT_NE(nullptr, made);
-        path = made ? made : "/nonexistent";
-    }
-    ~TempFolder() { fs::remove_all(path); }
-    string Write(const string &name, const string &bytes) const
-    {
-        string file = path + "/" + name;
-        std::ofstream(file, std::ios::binary) << bytes;
-        return file;
-    }
-};
-
-string ReadWhole(const string &file)
-{
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-void PutWord(string &out, uint16_t value)
-{
-    out += static_cast<char>(value & 0xff);
-    out += static_cast<char>(value >> 8);
-}
-
-void PutDword(string &out, uint32_t value)
-{
-    for (int shift = 0; shift < 32; shift += 8)
-        out += static_cast<char>((value >> shift) & 0xff);
 }
 
 // One central directory record with every fixed field given.
@@ -183,7 +146,7 @@ protected:
         EXPECT_EQ(file, reports[0].path);
     }
 
-    TempFolder temp;
+    TempFolder temp{"zipread_test_"};
 };
 
 // ---- Byte order ------------------------------------------------------------
@@ -394,10 +357,10 @@ TEST_F(ZipRead, InfoZipLongCommentIsFoundOnALaterWindow)
         for (size_t i = 0; i < lines; i++)
             comment += string(100, 'c') + "\n";
         temp.Write("comment.txt", comment);
-        fs::remove(temp.path + "/c.zip");
-        ASSERT_TRUE(RunShell(temp.path, "zip -q c.zip f.txt && zip -q -z c.zip < comment.txt"));
+        fs::remove(temp.path() + "/c.zip");
+        ASSERT_TRUE(RunShell(temp.path(), "zip -q c.zip f.txt && zip -q -z c.zip < comment.txt"));
         reports.clear();
-        ZipHandle *zip = openzip((temp.path + "/c.zip").c_str());
+        ZipHandle *zip = openzip((temp.path() + "/c.zip").c_str());
         ASSERT_NE(nullptr, zip);
         EXPECT_GT(zip->commentLength, 1002);
         EXPECT_EQ(22u + zip->commentLength, zip->ecdLength);
@@ -411,19 +374,19 @@ TEST_F(ZipRead, InfoZipLongCommentIsFoundOnALaterWindow)
 
 TEST_F(ZipRead, InfoZipFolderEntriesAndPathsAreHandedOutAsStored)
 {
-    fs::create_directories(temp.path + "/top/Sub Dir/deep");
-    fs::create_directories(temp.path + "/top/empty");
+    fs::create_directories(temp.path() + "/top/Sub Dir/deep");
+    fs::create_directories(temp.path() + "/top/empty");
     temp.Write("top/a.bin", "a");
     temp.Write("top/Sub Dir/B.Txt", "b");
     temp.Write("top/Sub Dir/deep/c", "c");
-    ASSERT_TRUE(RunShell(temp.path, "zip -q -r tree.zip top"));
-    ASSERT_TRUE(RunShell(temp.path, "zipinfo -1 tree.zip > listing.txt"));
-    std::istringstream listing(ReadWhole(temp.path + "/listing.txt"));
+    ASSERT_TRUE(RunShell(temp.path(), "zip -q -r tree.zip top"));
+    ASSERT_TRUE(RunShell(temp.path(), "zipinfo -1 tree.zip > listing.txt"));
+    std::istringstream listing(ReadWhole(temp.path() + "/listing.txt"));
     vector<string> expected;
     for (string line; std::getline(listing, line);)
         expected.push_back(line);
 
-    ZipHandle *zip = openzip((temp.path + "/tree.zip").c_str());
+    ZipHandle *zip = openzip((temp.path() + "/tree.zip").c_str());
     ASSERT_NE(nullptr, zip);
     vector<string> names = Names(zip);
     EXPECT_EQ(expected, names);
@@ -445,8 +408,8 @@ TEST_F(ZipRead, InfoZipManyEntriesComeInStoredOrder)
         list += name + "\n";
     }
     temp.Write("list.txt", list);
-    ASSERT_TRUE(RunShell(temp.path, "zip -q many.zip -@ < list.txt"));
-    ZipHandle *zip = openzip((temp.path + "/many.zip").c_str());
+    ASSERT_TRUE(RunShell(temp.path(), "zip -q many.zip -@ < list.txt"));
+    ZipHandle *zip = openzip((temp.path() + "/many.zip").c_str());
     ASSERT_NE(nullptr, zip);
     EXPECT_EQ(3000, zip->totalEntries);
     EXPECT_EQ(written, Names(zip));
@@ -471,8 +434,8 @@ TEST_F(ZipRead, TinyFilesHaveNoRoomForAnEndRecord)
 
 TEST_F(ZipRead, UnopenablePathsAreReported)
 {
-    ExpectOpenFails(temp.path + "/missing.zip", "Opening for reading", kFilesystem);
-    ExpectOpenFails(temp.path, "Opening for reading", kFilesystem);
+    ExpectOpenFails(temp.path() + "/missing.zip", "Opening for reading", kFilesystem);
+    ExpectOpenFails(temp.path(), "Opening for reading", kFilesystem);
 }
 
 TEST_F(ZipRead, EndRecordRulesRefuseTheArchive)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <dirent.h>
 
 std::vector<std::string> FilesEndingIn(const std::string &folder, const std::string &suffix,
@@ -19,6 +20,34 @@ std::vector<std::string> FilesEndingIn(const std::string &folder, const std::str
     }
     std::sort(files.begin(), files.end());
     return files;
+}
+
+std::vector<std::string> FolderEntries(const std::string &folder, bool *listed)
+{
+    std::vector<std::string> names;
+    DIR *dir = opendir(folder.c_str());
+    if (listed)
+        *listed = dir != nullptr;
+    if (!dir)
+        return names;
+    while (dirent *entry = readdir(dir))
+        if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
+            names.push_back(entry->d_name);
+    closedir(dir);
+    return names;
+}
+
+std::string ReadWhole(const std::string &path)
+{
+    std::string bytes;
+    if (FILE *f = fopen(path.c_str(), "rb")) {
+        char buffer[4096];
+        size_t got;
+        while ((got = fread(buffer, 1, sizeof buffer, f)) > 0)
+            bytes.append(buffer, got);
+        fclose(f);
+    }
+    return bytes;
 }
 
 #ifndef _WIN32

@@ -8,6 +8,13 @@
 std::vector<std::string> FilesEndingIn(const std::string &folder, const std::string &suffix,
                                        char separator);
 
+// The entry names of folder without "." and "..", in the order the platform
+// lists them; *listed (when given) tells whether the folder could be read.
+std::vector<std::string> FolderEntries(const std::string &folder, bool *listed = nullptr);
+
+// All the bytes of a file; empty when it cannot be read.
+std::string ReadWhole(const std::string &path);
+
 // Runs a shell command and returns all it wrote to standard output; *ok (when
 // given) tells whether it exited with 0. POSIX only.
 std::string CommandOutput(const std::string &command, bool *ok = nullptr);
