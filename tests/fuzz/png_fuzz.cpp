@@ -3,26 +3,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-#include <unistd.h>
 
 #include "artwork/png.h"
-
-static std::string TempPath()
-{
-    return "/tmp/quillmere-png-fuzz-" + std::to_string(getpid()) + ".png";
-}
+#include "fuzz_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const std::string path = TempPath();
-    FILE *file = fopen(path.c_str(), "wb");
-    if (!file)
+    const char *path = InputAsFile("png", "png", data, size);
+    if (!path)
         return 0;
-    fwrite(data, 1, size, file);
-    fclose(file);
     RgbPicture picture;
-    if (DecodePNGFile(path.c_str(), &picture)) {
+    if (DecodePNGFile(path, &picture)) {
         // Touch every decoded byte so a short row would be seen by ASan.
         unsigned sum = 0;
         for (int y = 0; y < picture.height; y++)

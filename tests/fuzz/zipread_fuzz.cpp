@@ -4,26 +4,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
-#include <unistd.h>
 
 #include "artwork/zipread.h"
-
-static std::string TempPath()
-{
-    return "/tmp/quillmere-zip-fuzz-" + std::to_string(getpid()) + ".zip";
-}
+#include "fuzz_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const std::string path = TempPath();
-    FILE *file = fopen(path.c_str(), "wb");
-    if (!file)
+    const char *path = InputAsFile("zip", "zip", data, size);
+    if (!path)
         return 0;
-    fwrite(data, 1, size, file);
-    fclose(file);
 
-    ZipHandle *zip = openzip(path.c_str());
+    ZipHandle *zip = openzip(path);
     if (!zip)
         return 0;
     if (zip->totalEntries == 0 || zip->directorySize == 0 ||
