@@ -9,18 +9,11 @@
 
 #include "config/settings.h"
 #include "saver/presence.h"
+#include "support/test_files.h"
 
 using std::string;
 
 namespace {
-
-string Folder()
-{
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    string folder(path, length);
-    return folder.substr(0, folder.find_last_of('\\') + 1);
-}
 
 bool WaitFor(bool (*condition)(), DWORD ms)
 {
@@ -44,7 +37,7 @@ public:
                   name + "\\";
         CreateDirectoryA(folder_.c_str(), nullptr);
         exe_ = folder_ + name;
-        CopyFileA((Folder() + "fakemame.exe").c_str(), exe_.c_str(), FALSE);
+        CopyFileA((ExecutableFolder() + "fakemame.exe").c_str(), exe_.c_str(), FALSE);
         if (switchFile)
             Touch(switchFile);
         STARTUPINFOA startup = {};

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "emulator/runner.h"
+#include "support/test_files.h"
 
 using std::string;
 
@@ -17,11 +18,7 @@ namespace {
 
 string ChildWriter()
 {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    string folder(path, length);
-    size_t slash = folder.find_last_of("\\/");
-    return folder.substr(0, slash + 1) + "childwriter.exe";
+    return ExecutableFolder() + "childwriter.exe";
 }
 
 struct RunResult {

@@ -1,5 +1,9 @@
 #include "support/test_files.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -49,6 +53,16 @@ std::string ReadWhole(const std::string &path)
     }
     return bytes;
 }
+
+#ifdef _WIN32
+std::string ExecutableFolder()
+{
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string program(path, length);
+    return program.substr(0, program.find_last_of("\\/") + 1);
+}
+#endif
 
 #ifndef _WIN32
 std::string CommandOutput(const std::string &command, bool *ok)

@@ -15,6 +15,11 @@ std::vector<std::string> FolderEntries(const std::string &folder, bool *listed =
 // All the bytes of a file; empty when it cannot be read.
 std::string ReadWhole(const std::string &path);
 
+#ifdef _WIN32
+// The folder of the running test program, ending in its separator.
+std::string ExecutableFolder();
+#endif
+
 // Runs a shell command and returns all it wrote to standard output; *ok (when
 // given) tells whether it exited with 0. POSIX only.
 std::string CommandOutput(const std::string &command, bool *ok = nullptr);
