@@ -30,3 +30,9 @@ void PaintPicture(HDC target, int clientWidth, int clientHeight, HDC picture,
 // Selects the bitmap out of a loaded picture's context and deletes both.
 // Null is accepted.
 void FreeLoadedPicture(HDC picture);
+
+// A window of the given size that keeps what is painted into it yet never
+// shows (layered and fully transparent), for painting a picture off the
+// user's sight: quillmere-check's render and the picture benchmark. A window
+// moved off the screen loses its pixels under Wine, and a hidden one has none.
+HWND MakeUnseenWindow(int width, int height);

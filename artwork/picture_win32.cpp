@@ -159,3 +159,23 @@ void FreeLoadedPicture(HDC picture)
     if (bitmap)
         DeleteObject(bitmap);
 }
+
+HWND MakeUnseenWindow(int width, int height)
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "QuillmereUnseen";
+    RegisterClassA(&windowClass);
+    HWND window = CreateWindowExA(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
+                                  windowClass.lpszClassName, "", WS_POPUP, 0, 0, width, height,
+                                  nullptr, nullptr, windowClass.hInstance, nullptr);
+    if (!window)
+        return nullptr;
+    SetLayeredWindowAttributes(window, 0, 0, LWA_ALPHA);
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&msg);
+    return window;
+}

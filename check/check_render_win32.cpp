@@ -7,34 +7,9 @@
 #include <vector>
 
 #include "artwork/picture.h"
+#include "saver/splash.h"
 
 namespace {
-
-// The splash background the picture is painted over.
-const COLORREF kBackground = RGB(20, 20, 20);
-
-// A window that keeps what is painted into it yet never shows: layered and
-// fully transparent. (A window moved off the screen loses its pixels under
-// Wine, and a hidden one never has any.)
-HWND MakeUnseenWindow(int width, int height)
-{
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "QuillmereCheckRender";
-    RegisterClassA(&windowClass);
-    HWND window = CreateWindowExA(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
-                                  windowClass.lpszClassName, "", WS_POPUP, 0, 0, width, height,
-                                  nullptr, nullptr, windowClass.hInstance, nullptr);
-    if (!window)
-        return nullptr;
-    SetLayeredWindowAttributes(window, 0, 0, LWA_ALPHA);
-    ShowWindow(window, SW_SHOWNOACTIVATE);
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageA(&msg);
-    return window;
-}
 
 // Copies the client area into a 24-bit bottom-up BMP file.
 bool WriteClientBmp(HWND window, int width, int height, const char *outPath)
@@ -98,7 +73,7 @@ int CheckRender(int argc, char **argv)
         return 1;
     }
     HDC dc = GetDC(window);
-    HBRUSH brush = CreateSolidBrush(kBackground);
+    HBRUSH brush = CreateSolidBrush(kBackgroundColour);
     RECT all = {0, 0, width, height};
     FillRect(dc, &all, brush);
     DeleteObject(brush);

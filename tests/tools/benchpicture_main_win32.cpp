@@ -32,24 +32,6 @@ double Median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-HWND MakeWindow(int width, int height)
-{
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "BenchPicture";
-    RegisterClassA(&windowClass);
-    // Layered and transparent: painted like a real window, never seen.
-    HWND window = CreateWindowExA(WS_EX_LAYERED | WS_EX_TOOLWINDOW, "BenchPicture", "", WS_POPUP, 0, 0,
-                                  width, height, nullptr, nullptr, windowClass.hInstance, nullptr);
-    SetLayeredWindowAttributes(window, 0, 0, LWA_ALPHA);
-    ShowWindow(window, SW_SHOWNOACTIVATE);
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageA(&msg);
-    return window;
-}
-
 // Load + paint + release, as the run cycle does it; milliseconds, or -1.
 double LoadAndPaint(const char *path, HWND window, PictureFill fill)
 {
@@ -78,7 +60,7 @@ int main(int argc, char **argv)
         fprintf(stderr, "usage: benchpicture [-n RUNS] FILE.png...\n");
         return 2;
     }
-    HWND window = MakeWindow(1024, 768);
+    HWND window = MakeUnseenWindow(1024, 768);
     int failures = 0;
     printf("%-28s %10s %12s %10s %12s %10s\n", "picture", "decode ms", "load+paint", "ratio",
            "per-pixel", "ratio");
