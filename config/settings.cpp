@@ -107,7 +107,13 @@ void ParseSystemsList(const char *packed, int length)
         // A line of spaces only names no system: nothing could be chosen by it.
         if (count == 0)
             continue;
-        AppendMachineEntry(words[0], words[1] ? words[1] : "");
+        // A word wider than its field is never cut into another name (and
+        // so never saved back cut): the line is left out.
+        const char *extension = words[1] ? words[1] : "";
+        if (strlen(words[0]) >= sizeof(MachineEntry::Name) ||
+            strlen(extension) >= sizeof(MachineEntry::Extension))
+            continue;
+        AppendMachineEntry(words[0], extension);
     }
 }
 
@@ -139,10 +145,18 @@ void SplitExecutablePath(char *folder, char *exe)
 static void ReadText(void *key, const char *name, char *setting)
 {
     unsigned long size = kTextSetting;
-    if (Store().Query(key, name, setting, &size) != 0)
+    if (Store().Query(key, name, setting, &size) != 0 || size > kTextSetting) {
         setting[0] = '\0';
-    else
-        setting[kTextSetting - 1] = '\0';   // a value stored without its NUL
+        return;
+    }
+    // A value stored without its NUL ends where its bytes end; one that fills
+    // all 1024 bytes without a NUL is too long to be held, and loads empty.
+    if (!memchr(setting, '\0', size)) {
+        if (size == kTextSetting)
+            setting[0] = '\0';
+        else
+            setting[size] = '\0';
+    }
 }
 
 static void ReadNumber(void *key, const char *name, int32_t *setting, int32_t fallback)

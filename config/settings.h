@@ -76,10 +76,11 @@ void SplitExecutablePath(char *folder, char *exe);
 
 // Appends the entries of a packed "SystemsList" value (NUL-ended lines, an
 // empty line ending the value) to AvailableMachine. Reads at most length
-// bytes. Lines with an empty name are skipped.
+// bytes. Lines with an empty name, or whose name or extension does not fit
+// its field, are skipped.
 void ParseSystemsList(const char *packed, int length);
 
-// Appends one entry; the name and extension are cut to their fields' widths.
+// Appends one entry; a word wider than its field is cut to it.
 void AppendMachineEntry(const char *name, const char *extension);
 
 // Empties the allowed-systems list (tests and the dialog start over with it).

@@ -49,11 +49,6 @@ Pick PickEntry(DIR *dir, char *name)
     return Pick::Vanished;
 }
 
-bool HoldsQuote(const char *text)
-{
-    return strchr(text, '"') != nullptr;
-}
-
 int ChooseGame(char *software, char *command)
 {
     if (!MameRomsPath[0] || !MamePath[0])
@@ -64,13 +59,16 @@ int ChooseGame(char *software, char *command)
     StrToLower(name);
     if (char *zip = strstr(name, ".zip"))
         *zip = '\0';
-    // The game's name stands between double quotes on the command line.
-    if (HoldsQuote(name))
+    // Quotes do not stop an argument from being an option ("-createconfig"
+    // from a file named -createconfig.zip): only a plain driver name goes on.
+    if (!IsPlainName(name))
         return 1;
     if (MameCheckOnlyPerfect && IsDriverImperfect(MamePath, MameExe, name) != 0)
         return 1;
-    if (!FormatText(command, kCommandBytes, "\"%s\\%s\" %s -rompath \"%s\" \"%s\"", MamePath,
-                    MameExe, MameOption, MameRomsPath, name))
+    char roms[kTextSetting * 2];
+    if (!FolderForQuotes(roms, sizeof roms, MameRomsPath) ||
+        !FormatText(command, kCommandBytes, "\"%s\\%s\" %s -rompath \"%s\" \"%s\"", MamePath,
+                    MameExe, MameOption, roms, name))
         return 1;
     CopyText(software, kSoftwareBytes, name);
     return 0;
@@ -136,13 +134,17 @@ int ChooseMember(const char *path, const char *machine, char *software, char *co
         }
     }
     char device[kDeviceBytes] = "";
-    // The member's name stands between double quotes on the command line.
-    bool taken = !HoldsQuote(entry->name) &&
+    char bios[kTextSetting * 2];
+    // The member's name ends the quoted path: a quote or a final backslash
+    // in it would end or escape the quoting.
+    size_t nameLength = strlen(entry->name);
+    bool taken = FitsBetweenQuotes(entry->name) &&
+                 (nameLength == 0 || entry->name[nameLength - 1] != '\\') &&
                  GetDeviceByExtension(MessPath, machine, entry->name, device) &&
-                 IsPlainName(device) &&
+                 IsPlainName(device) && FolderForQuotes(bios, sizeof bios, MessBiosPath) &&
                  FormatText(command, kCommandBytes,
                             "\"%s\\%s\" -biospath \"%s\" %s %s -%s \"%s\\%s\"", MessPath, MessExe,
-                            MessBiosPath, MessOption, machine, device, path, entry->name) &&
+                            bios, MessOption, machine, device, path, entry->name) &&
                  CopyText(software, kSoftwareBytes, entry->name);
     closezip(zip);
     return taken ? 0 : 1;
@@ -153,8 +155,10 @@ int ChooseFile(const char *path, const char *machine, char *command)
     char device[kDeviceBytes] = "";
     if (!GetDeviceByExtension(MessPath, machine, path, device) || !IsPlainName(device))
         return 1;
-    if (!FormatText(command, kCommandBytes, "\"%s\\%s\" -biospath \"%s\" %s %s -%s \"%s\"",
-                    MessPath, MessExe, MessBiosPath, MessOption, machine, device, path))
+    char bios[kTextSetting * 2];
+    if (!FolderForQuotes(bios, sizeof bios, MessBiosPath) ||
+        !FormatText(command, kCommandBytes, "\"%s\\%s\" -biospath \"%s\" %s %s -%s \"%s\"",
+                    MessPath, MessExe, bios, MessOption, machine, device, path))
         return 1;
     return 0;
 }
@@ -187,7 +191,7 @@ int ChooseSystemSoftware(char *machine, char *software, char *command)
 
     // The system's name goes unquoted onto the query and launch command
     // lines; the path stands between double quotes on the launch line.
-    if (!IsPlainName(machine) || HoldsQuote(path))
+    if (!IsPlainName(machine) || !FitsBetweenQuotes(path))
         return 1;
 
     size_t length = strlen(path);

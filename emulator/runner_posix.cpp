@@ -2,6 +2,7 @@
 // standard output and error, at most 99999 characters, the same codes), over
 // pipe, posix_spawn and read.
 #include "emulator/runner.h"
+#include "emulator/cmdline.h"
 
 #include <cerrno>
 #include <chrono>
@@ -19,52 +20,6 @@ extern char **environ;
 
 static const int kOutputLimit = kRunnerOutputBytes - 1;   // characters kept
 static const int kChunkBytes = 100000;
-
-// Splits a Windows-style command line: the first token is the program,
-// possibly between double quotes, and its backslashes become slashes; the
-// other tokens are split at blanks, double quotes grouping blanks.
-static std::vector<std::string> SplitCommandLine(const char *command)
-{
-    std::vector<std::string> words;
-    const char *p = command;
-    while (*p == ' ' || *p == '\t')
-        ++p;
-    if (!*p)
-        return words;
-    std::string program;
-    if (*p == '"') {
-        const char *end = strchr(p + 1, '"');
-        if (!end)
-            end = p + strlen(p);
-        program.assign(p + 1, end);
-        p = *end ? end + 1 : end;
-    } else {
-        while (*p && *p != ' ' && *p != '\t')
-            program += *p++;
-    }
-    for (char &c : program)
-        if (c == '\\')
-            c = '/';
-    words.push_back(program);
-
-    for (;;) {
-        while (*p == ' ' || *p == '\t')
-            ++p;
-        if (!*p)
-            break;
-        std::string word;
-        bool quoted = false;
-        while (*p && (quoted || (*p != ' ' && *p != '\t'))) {
-            if (*p == '"')
-                quoted = !quoted;
-            else
-                word += *p;
-            ++p;
-        }
-        words.push_back(word);
-    }
-    return words;
-}
 
 // Ends the child and everything it started (they share its process group),
 // then reaps it so that no zombie is left behind.
@@ -101,6 +56,10 @@ int SilentCreateProcess(char *command, char *output)
     std::vector<std::string> words = SplitCommandLine(command);
     if (words.empty() || words[0].empty())
         return 9;
+    // The program's path is written the Windows way in the settings.
+    for (char &c : words[0])
+        if (c == '\\')
+            c = '/';
     std::vector<char *> argv;
     for (std::string &word : words)
         argv.push_back(&word[0]);

@@ -44,7 +44,7 @@ static LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam,
     case WM_SYSCOMMAND:
         if (!fChildPreview) {
             // A screen saver must not be closed, replaced or switched away
-            // from by the system menu's commands.
+            // from by the system menu's commands; monitor power still works.
             switch (wParam & 0xFFF0) {
             case SC_CLOSE:
             case SC_SCREENSAVE:
@@ -52,7 +52,6 @@ static LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam,
             case SC_PREVWINDOW:
             case SC_TASKLIST:
             case SC_KEYMENU:
-            case SC_MONITORPOWER:
                 return FALSE;
             default:
                 break;

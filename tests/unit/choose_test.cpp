@@ -244,12 +244,15 @@ TEST_F(Choose, GameNameIsTheLowerCasedEntryCutAtZip)
         {"Game1.ZIP", false, "game1"},
         {"a.zip.old", false, "a"},
         {"game2", true, "game2"},
-        {"game3.7z", false, "game3.7z"},
         {"PAC.zipzip", false, "pac"},
+        // Not plain driver names: an option in disguise, a dot, a blank.
+        {"-createconfig.zip", false, nullptr},
+        {"game3.7z", false, nullptr},
+        {"two words.zip", false, nullptr},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.entry);
-        string roms = root + "/roms_" + row.game;
+        string roms = root + "/roms_" + std::to_string(&row - rows);
         if (row.folder)
             fs::create_directories(roms + "/" + row.entry);
         else
@@ -258,6 +261,10 @@ TEST_F(Choose, GameNameIsTheLowerCasedEntryCutAtZip)
         script = {1, 12345};
         drawsTaken = 0;
         strcpy(machine, "kept");
+        if (!row.game) {
+            EXPECT_EQ(1, Run());
+            continue;
+        }
         ASSERT_EQ(0, Run());
         EXPECT_EQ(1, MameOrMess);
         EXPECT_STREQ(row.game, software);
@@ -268,6 +275,17 @@ TEST_F(Choose, GameNameIsTheLowerCasedEntryCutAtZip)
         EXPECT_EQ(2u, drawsTaken);
         EXPECT_TRUE(queries.empty()) << "no query without the perfect-only switch";
     }
+}
+
+TEST_F(Choose, FolderEndingInBackslashKeepsItsClosingQuote)
+{
+    Touch(root + "/roms/pacman.zip");
+    SetMame(Win(root + "/roms") + "\\", "");
+    script = {3, 0};
+    ASSERT_EQ(0, Run());
+    EXPECT_EQ("\"E:\\Arcade\\arcade.exe\"  -rompath \"" + Win(root + "/roms") +
+                  "\\\\\" \"pacman\"",
+              command);
 }
 
 TEST_F(Choose, EmptyMameOptionLeavesTwoBlanks)

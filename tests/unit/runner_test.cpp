@@ -18,6 +18,7 @@
 
 #include "support/temp_folder.h"
 #include "support/test_files.h"
+#include "emulator/cmdline.h"
 #include "emulator/runner.h"
 
 using std::string;
@@ -116,6 +117,29 @@ TEST_F(Runner, GathersWhatTheChildWrites)
         EXPECT_EQ(row.result, run.result);
         EXPECT_EQ(row.text, run.text);
         EXPECT_TRUE(NoChildLeft());
+    }
+}
+
+// The C runtime's documented splitting rules, which the emulator applies to
+// what the saver writes.
+TEST(CommandLine, SplitsAsTheWindowsRuntimeDoes)
+{
+    struct Row {
+        const char *line;
+        std::vector<string> words;
+    } rows[] = {
+        {"\"C:\\a b\\x.exe\" d e", {"C:\\a b\\x.exe", "d", "e"}},
+        {"p a\\\\b d\"e f\"g h", {"p", "a\\\\b", "de fg", "h"}},
+        {"p a\\\\\\\"b c d", {"p", "a\\\"b", "c", "d"}},
+        {"p a\\\\\\\\\"b c\" d e", {"p", "a\\\\b c", "d", "e"}},
+        {"p -rompath \"E:\\\\\" \"galaga\"", {"p", "-rompath", "E:\\", "galaga"}},
+        {"p -rompath \"E:\\roms\\\" \"galaga\"", {"p", "-rompath", "E:\\roms\" galaga"}},
+        {"  p  ", {"p"}},
+        {"", {}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.line);
+        EXPECT_EQ(row.words, SplitCommandLine(row.line));
     }
 }
 

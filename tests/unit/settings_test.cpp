@@ -81,13 +81,16 @@ TEST(LoadSettings, TextThatCannotFitLoadsEmpty)
     MemoryStore store;
     store.SetText("MessSoftwarePath", string(1024, 'x'));   // 1025 bytes with the NUL
     store.SetText("MessBiosPath", string(1023, 'y'));       // exactly fits
-    // A value stored without its NUL still ends up terminated.
+    // Stored without its NUL: 1024 bytes cannot be held, 5 bytes end there.
     store.SetRaw("MameOption", kRegSz, string(1024, 'z'));
+    store.SetRaw("MessOption", kRegSz, "-opts");
     UseMemoryStore use(store);
+    memset(MessOption, 'q', sizeof MessOption);
     ASSERT_EQ(0, ReadConfigurationInRegistry());
     EXPECT_STREQ("", MessSoftwarePath);
     EXPECT_EQ(1023u, strlen(MessBiosPath));
-    EXPECT_EQ(1023u, strlen(MameOption));
+    EXPECT_STREQ("", MameOption);
+    EXPECT_STREQ("-opts", MessOption);
 }
 
 TEST(LoadSettings, OddNumberValues)
@@ -167,15 +170,15 @@ TEST(SystemsList, EmptyAbsentAndBlankLines)
     }
 }
 
-TEST(SystemsList, OverlongWordsAreCutToTheirFields)
+TEST(SystemsList, LinesWithOverlongWordsAreSkippedNeverCut)
 {
     ClearMachineList();
-    string name(80, 'n'), extension(40, 'e');
-    string packed = name + " " + extension + string("\0\0", 2);
+    string packed = string(64, 'n') + " nes" + '\0' + "nes " + string(24, 'e') + '\0' +
+                    string(63, 'm') + " " + string(23, 'x') + string("\0\0", 2);
     ParseSystemsList(packed.data(), static_cast<int>(packed.size()));
     ASSERT_EQ(1, Number_of_machine);
-    EXPECT_EQ(string(63, 'n'), AvailableMachine[0].Name);
-    EXPECT_EQ(string(23, 'e'), AvailableMachine[0].Extension);
+    EXPECT_EQ(string(63, 'm'), AvailableMachine[0].Name);
+    EXPECT_EQ(string(23, 'x'), AvailableMachine[0].Extension);
     ClearMachineList();
 }
 
