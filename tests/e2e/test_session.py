@@ -135,7 +135,7 @@ class HotKeys(WineTestCase):
         self.assertIsNotNone(self.env.wait_window("WindowsScreenSaverClass", "SCREENSAVER",
                                                   timeout_ms=500))
 
-    def test_escape_ends_an_emulator_that_ignores_close_within_the_wait(self):
+    def test_escape_leaves_the_users_own_emulator_that_ignores_close(self):
         self.emu.switch("fake-ignore-close")
         emulator, saver = self.start_both()
         started = time.time()
@@ -144,9 +144,7 @@ class HotKeys(WineTestCase):
         elapsed = time.time() - started
         self.assertLess(elapsed, 16, "shutdown waited too long")
         self.assertGreater(elapsed, 8, "shutdown gave up before its wait")
-        self.assertIsNotNone(wait_until(lambda: not process_alive(emulator.pid), 10),
-                             "the stubborn emulator still runs")
-        self.assertEqual(0, self.env.driver("gone", "MAME", 2000)[0])
+        self.assertTrue(process_alive(emulator.pid), "the saver ended a process it did not start")
 
 
 if __name__ == "__main__":
