@@ -122,7 +122,7 @@ FunctionEnd
 Section "Uninstall"
     Call un.IsActive
     Pop $0
-    Delete "${SAVER}"
+    Delete /REBOOTOK "${SAVER}"   # a saver still running goes at the next start
     Delete "$INSTDIR\quillmere-check.exe"
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
