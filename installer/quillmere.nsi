@@ -3,8 +3,9 @@
 # an entry in Add/Remove Programs, and Quillmere as the active screen saver
 # unless /NOACTIVATE is given. /S installs (and uninstalls) silently.
 #
-#   makensis -DBUILD_DIR=build/win64 -DOUTFILE=build/Quillmere-setup.exe installer/quillmere.nsi
+#   makensis -DBUILD_DIR=../build/win64 -DOUTFILE=../build/Quillmere-setup.exe installer/quillmere.nsi
 #
+# makensis works from this script's folder, so relative paths start here.
 # The normal build runs this for the win64 configuration.
 
 # A 64-bit installer: it carries the 64-bit saver, writes the 64-bit registry
