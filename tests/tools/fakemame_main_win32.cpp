@@ -9,11 +9,13 @@
 //                            command line" to fakemame.log beside it, opens a
 //                            full-screen top-level window of class "MAME" and
 //                            exits when that window gets WM_CLOSE (logging
-//                            "close<TAB>pid").
+//                            "close<TAB>pid"); "args<TAB>pid<TAB>word..." logs
+//                            the words the C runtime split the line into.
 //
 // Fault switches, as files beside the executable:
 //   fake-ignore-close   the window ignores WM_CLOSE
 //   fake-crash          the process dies at start with an access-violation code
+//   fake-quit           the process ends at once, without a window
 //   fake-no-window      runs without any window until fake-stop appears (or 5 min)
 //   fake-hang-listxml   -listxml never answers (sleeps 10 min)
 #include <windows.h>
@@ -147,6 +149,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     GetCurrentDirectoryA(sizeof current, current);
     AppendLog("start\t" + std::to_string(GetCurrentProcessId()) + "\t" + current + "\t" +
               commandLine);
+    // The words as the C runtime split them: what a real emulator would see.
+    std::string words = "args\t" + std::to_string(GetCurrentProcessId());
+    for (int i = 1; i < __argc; ++i)
+        words += std::string("\t") + __argv[i];
+    AppendLog(words);
+    if (SwitchOn("fake-quit"))
+        return 0;
 
     if (SwitchOn("fake-crash"))
         ExitProcess(0xC0000005);
