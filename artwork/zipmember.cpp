@@ -18,6 +18,7 @@ const uint16_t kStrongEncryption = 0x0040;  // flag bit 6
 // Compressed input is fed to zlib through one buffer of this size, so the
 // memory taken is the member's unpacked size plus this, whatever the archive says.
 const uint32_t kInflateChunk = 64 * 1024;
+const uint64_t kMaxDeflateRatio = 1032;
 
 bool ReadExactly(FILE *file, unsigned char *into, uint32_t count)
 {
@@ -90,6 +91,11 @@ ZipMemberResult ReadZipEntry(ZipHandle *zip, const ZipEntry *entry, unsigned cha
     if (entry->uncompressedSize > kMaxZipMemberBytes)
         return ZipMemberResult::Unsupported;
     if (entry->compressionMethod == kStored && entry->compressedSize != entry->uncompressedSize)
+        return ZipMemberResult::Corrupt;
+    // Deflate makes at most 1032 bytes of one (a 258-byte match in two
+    // one-bit codes): a record claiming more is false, and is refused before
+    // the claimed size is allocated.
+    if (entry->uncompressedSize > kMaxDeflateRatio * entry->compressedSize)
         return ZipMemberResult::Corrupt;
 
     // Local header: 4 signature, 2 version, 2 flags, 2 method, 2 time,
