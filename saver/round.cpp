@@ -179,8 +179,10 @@ Round PrepareRound(const RoundRequest &request)
 
     char path[kPicturePathBytes];
     int mode = kArtworkMode;
-    int found = round.mameOrMess == 1 ? GetMAMEPicture(path, round.software, &mode)
-                                      : GetMESSPicture(path, round.machine, round.software, &mode);
+    const char *parent = "";
+    int found = round.mameOrMess == 1
+                    ? GetMAMEPictureFor(path, round.software, parent, &mode)
+                    : GetMESSPictureFor(path, round.machine, parent, round.software, &mode);
     if (found)
         DecodePicture(path, mode, request.pixels, &round.picture);
     Describe(round);
