@@ -83,8 +83,9 @@ timeout 20 wineserver -k 2>/dev/null
 
 echo "== end-to-end tests under Wine"
 export QUILLMERE_DISPLAY=$DISPLAY QUILLMERE_E2E_COUNTS="$results/e2e.counts"
+# Debian's own Python: the packages set-up installs (pytest) are there.
 # shellcheck disable=SC2086
-timeout 1500 python3 tests/e2e/run.py ${QUILLMERE_E2E_ARGS:-} > "$results/e2e.log" 2>&1
+timeout 1500 /usr/bin/python3 tests/e2e/run.py ${QUILLMERE_E2E_ARGS:-} > "$results/e2e.log" 2>&1
 rc=$?
 grep -E '\.\.\. (FAIL|ERROR)|^(FAIL|ERROR):' "$results/e2e.log" | head -40
 tail -n 1 "$results/e2e.log"
