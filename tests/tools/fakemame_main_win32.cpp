@@ -16,6 +16,7 @@
 //   fake-ignore-close   the window ignores WM_CLOSE
 //   fake-crash          the process dies at start with an access-violation code
 //   fake-quit           the process ends at once, without a window
+//   fake-quit-GAME      the same, only when GAME is the last word
 //   fake-no-window      runs without any window until fake-stop appears (or 5 min)
 //   fake-hang-listxml   -listxml never answers (sleeps 10 min)
 #include <windows.h>
@@ -154,7 +155,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     for (int i = 1; i < __argc; ++i)
         words += std::string("\t") + __argv[i];
     AppendLog(words);
-    if (SwitchOn("fake-quit"))
+    if (SwitchOn("fake-quit") ||
+        (__argc > 1 && SwitchOn((std::string("fake-quit-") + __argv[__argc - 1]).c_str())))
         return 0;
 
     if (SwitchOn("fake-crash"))
