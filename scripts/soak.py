@@ -338,8 +338,8 @@ def table(rounds, samples, elapsed, tally, watch, ending, loads):
     launches, closes, mame_runs, mess_runs, unclosed = tally
     marks = sorted(samples)
     print()
-    print("soak: %d rounds of Quillmere.scr /s in %.0f s (%.2f s a round); timers %s" % (
-        rounds, elapsed, elapsed / max(launches, 1),
+    print("soak: %d of %d rounds of Quillmere.scr /s in %.0f s (%.2f s a round); timers %s" % (
+        launches, rounds, elapsed, elapsed / max(launches, 1),
         ", ".join("%s %d" % item for item in TIMERS.items())))
     print("load average (1 min) at start %s, at end %s, highest seen %s (2 cores, shared)" % (
         loads[0], loads[-1], max(loads, key=float)))
