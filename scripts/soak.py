@@ -351,7 +351,7 @@ def table(rounds, samples, elapsed, tally, watch, ending, loads):
             ("wineserver memory (kB)", "server_rss")]
     for label, name in rows:
         values = [samples[m].get(name) for m in marks]
-        change = "" if None in values else "%+d" % (values[-1] - values[0])
+        change = "" if not values or None in values else "%+d" % (values[-1] - values[0])
         print("%-26s" % label + "".join("%12s" % ("-" if v is None else v) for v in values) +
               "%12s" % change)
     windows = [samples[m].get(n) for m in marks for n in ("gdi", "user", "handles")]
