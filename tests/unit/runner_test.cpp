@@ -143,6 +143,14 @@ TEST(CommandLine, SplitsAsTheWindowsRuntimeDoes)
     }
 }
 
+// What the Linux edition launches: the choice joins folders with a
+// backslash; the native program gets slashes, and native paths as written.
+TEST(CommandLine, NativeWordsTurnJoinedPathsIntoSlashes)
+{
+    EXPECT_EQ((std::vector<string>{"/e/mame", "-cart", "/soft/nes/a.zip/sub/b.nes"}),
+              NativeCommandWords("\"/e\\mame\" -cart \"/soft\\nes\\a.zip\\sub/b.nes\""));
+}
+
 TEST_F(Runner, ProgramPathWithBlanks)
 {
     TempFolder folder("runner test ");
