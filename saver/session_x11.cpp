@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -27,8 +26,8 @@
 
 namespace {
 
-// While a child runs the loop wakes at least this often, so that one that
-// ends by itself is reaped even between the cycle's timers.
+// The loop wakes at least this often, so that a child that ends by itself
+// is reaped, and the keyboard focus kept, even between the cycle's timers.
 const int kLongestWaitMs = 500;
 // Shorter timers are made this long, as Windows makes them.
 const int32_t kShortestTimerMs = 10;
@@ -274,9 +273,22 @@ void FireTimers()
     }
 }
 
+// When the emulator's window goes, the keyboard focus goes with it, to no
+// window at all while the emulator is still ending (seconds, at times); then
+// no key reaches anyone, the hot keys' grabs included. The splash takes the
+// keyboard back; it never takes it from a window that has it.
+void KeepKeyboardFocus()
+{
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(session.display, &focus, &revert);
+    if (focus == None)
+        XSetInputFocus(session.display, session.window, RevertToPointerRoot, CurrentTime);
+}
+
 int WaitMs()
 {
-    int64_t wait = LaunchedChildRunning() ? kLongestWaitMs : 60000;
+    int64_t wait = kLongestWaitMs;
     int64_t now = NowMs();
     for (const auto &timer : session.timers)
         wait = std::min(wait, std::max<int64_t>(timer.second.due - now, 0));
@@ -292,6 +304,7 @@ void EventLoop(int stopFd)
         FireTimers();
         if (session.ending)
             break;
+        KeepKeyboardFocus();
         XFlush(session.display);
         // Events Xlib has read already would not wake the poll.
         if (XPending(session.display) > 0)
@@ -349,12 +362,15 @@ X11SessionEnd RunX11Session(Display *display, int stopFd)
     // not blank the screen the moment this one starts.
     XResetScreenSaver(display);
     XSetInputFocus(display, session.window, RevertToPointerRoot, CurrentTime);
+    // Top-level windows that go wake the loop, which then keeps the keyboard.
+    XSelectInput(display, session.root, SubstructureNotifyMask);
     GrabHotKeys(true);
     StartSession(&kPlatform, NotifyRoundReady, nullptr, seed);
 
     EventLoop(stopFd);
 
     GrabHotKeys(false);
+    XSelectInput(display, session.root, NoEventMask);
     XDestroyWindow(display, session.window);
     XFlush(display);
     CycleShutdown(SessionCycle());
