@@ -173,7 +173,9 @@ int main(int argc, char **argv)
     }
     Display *display = XOpenDisplay(nullptr);
     if (!display) {
-        fprintf(stderr, "quillmere: cannot open the X display %s\n", XDisplayName(nullptr));
+        const char *name = XDisplayName(nullptr);
+        fprintf(stderr, "quillmere: cannot open the X display %s\n",
+                name[0] ? name : "(DISPLAY is not set)");
         return 1;
     }
     XSetErrorHandler(IgnoreXError);
