@@ -60,7 +60,7 @@ struct SettingsStore {
     void (*Close)(void *key);
 };
 
-// The registry on Windows; natively a store that has no key at all.
+// The registry on Windows; natively the settings file (config/settings_file.h).
 const SettingsStore *PlatformSettingsStore();
 
 // Test seam: the store used by loading and saving (nullptr: the platform's).
