@@ -4,6 +4,7 @@ import ctypes
 import io
 import os
 import pathlib
+import select
 import signal
 import subprocess
 import time
@@ -32,13 +33,12 @@ def wait_for(condition, seconds, what):
 
 @pytest.fixture(scope='module')
 def display():
-    number = next(n for n in range(150, 250) if not os.path.exists(f'/tmp/.X{n}-lock'))
-    xvfb = subprocess.Popen(['Xvfb', f':{number}', '-screen', '0', '1024x768x24', '-nolisten', 'tcp'],
-                            stderr=subprocess.DEVNULL)
-    wait_for(lambda: os.path.exists(f'/tmp/.X11-unix/X{number}'), 10, 'Xvfb up')
-    yield f':{number}'
-    xvfb.kill()
-    xvfb.wait()
+    read, write = os.pipe()  # Xvfb takes a free display itself and tells which
+    with subprocess.Popen(['Xvfb', '-displayfd', str(write), '-screen', '0', '1024x768x24', '-nolisten', 'tcp'],
+                          pass_fds=[write], stderr=subprocess.DEVNULL) as xvfb:
+        assert select.select([read], [], [], 20)[0], 'Xvfb up'
+        yield ':' + os.read(read, 16).decode().strip()
+        xvfb.terminate()  # and it removes its lock
 
 
 @pytest.fixture
