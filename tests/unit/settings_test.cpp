@@ -5,6 +5,7 @@
 
 #include "config/controls.h"
 #include "config/settings.h"
+#include "config/settings_file.h"
 #include "support/fake_controls.h"
 #include "support/memory_store.h"
 
@@ -119,6 +120,7 @@ TEST(SplitExecutablePath, Cases)
         {"\\\\mess.exe", "\\\\mess.exe", "previous"},
         {"C:\\mess.exe", "C:", "mess.exe"},
         {"\\\\server\\share\\mame.exe", "\\\\server\\share", "mame.exe"},
+        {"/usr/games/mame", "/usr/games", "mame"},   // natively, paths as written
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.full);
@@ -129,6 +131,21 @@ TEST(SplitExecutablePath, Cases)
         EXPECT_STREQ(row.folder, folder);
         EXPECT_STREQ(row.exe, exe);
     }
+}
+
+// ---- The settings file: the Linux edition's store ------------------------------
+
+TEST(SettingsFile, DefaultPathFollowsAnAbsoluteXdgConfigHome)
+{
+    // A relative XDG_CONFIG_HOME is ignored, as the base directory specification says.
+    string home = string(getenv("HOME") ? getenv("HOME") : "") + "/.config/quillmere/settings";
+    for (const char *config : {"", "relative", "/c"}) {
+        SCOPED_TRACE(config);
+        setenv("XDG_CONFIG_HOME", config, 1);
+        SetSettingsFile(nullptr);
+        EXPECT_EQ(config[0] == '/' ? "/c/quillmere/settings" : home, SettingsFile());
+    }
+    unsetenv("XDG_CONFIG_HOME");
 }
 
 // ---- The systems list --------------------------------------------------------
