@@ -21,6 +21,8 @@ corpus=build/fuzz/corpus
 mkdir -p "$corpus/zipread" "$corpus/png" "$corpus/report" "$corpus/systems" "$corpus/zipmember" \
     "$corpus/settingsfile"
 printf 'nes nes\0a2600 bin\0c64 crt\0\0' > "$corpus/systems/seed"
+printf 'MamePath=/usr/games/mame\nMameRomsPath=/roms\nPollTimer=100\nSystemsList=nes nes\n' \
+    > "$corpus/settingsfile/seed"
 cp /usr/share/go-1.19/src/archive/zip/testdata/*.zip "$corpus/zipread/" 2>/dev/null || true
 cp /usr/share/go-1.19/src/archive/zip/testdata/*.zip "$corpus/zipmember/" 2>/dev/null || true
 suite="$CACHE/libpng-src/contrib/pngsuite"
