@@ -93,7 +93,10 @@ void Launch(RunCycle &cycle)
 
 void AskToClose(RunCycle &cycle)
 {
-    cycle.closeAsked = true;
+    // Only a run the session ends itself is no failed start: an emulator
+    // already gone when asked was not ended by the request.
+    if (cycle.judging && !cycle.launchFailed && P(cycle).LaunchedRunTime(P(cycle).context) < 0)
+        cycle.closeAsked = true;
     P(cycle).AskToClose(P(cycle).context);
 }
 

@@ -266,6 +266,15 @@ TEST_F(Cycle, RunEndedByTheSessionIsNoFailedStart)
     }
     EXPECT_TRUE(session.requests.back().refused.empty());
     EXPECT_EQ(0, cycle.failuresInRow);
+
+    // Asked to close only after it had gone by itself: still a failed start.
+    session.diesAtStart = true;
+    cycle.timers.endRun = 250;
+    for (const char *game : {"b", "b"}) {
+        RoundUntilLaunch(game);
+        Advance(2100);
+    }
+    EXPECT_EQ(std::vector<string>{"MAME\tb"}, session.requests.back().refused);
 }
 
 TEST_F(Cycle, RecentRoundsGoWithEachRequestNewestFirstAtMostTwenty)
