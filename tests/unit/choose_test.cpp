@@ -1,114 +1,79 @@
+// The software choice over real folder trees, with scripted draws and a stub
+// emulator: one row per case, each naming every draw the choice must take.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "support/bytes.h"
-#include "support/temp_folder.h"
-#include "support/test_files.h"
 #include "base/random.h"
 #include "config/settings.h"
 #include "emulator/choose.h"
 #include "emulator/runner.h"
+#include "support/bytes.h"
+#include "support/temp_folder.h"
+#include "support/test_files.h"
 
-namespace fs = std::filesystem;
 using std::string;
 using std::vector;
 
 namespace {
 
-// ---- Scripted draws --------------------------------------------------------
-
 vector<int> script;
-size_t drawsTaken = 0;
-bool endlessDraws = false;   // past the script, keep answering 0 (bound tests)
+size_t taken = 0;
 
-int ScriptedDraw()
+int Scripted()
 {
-    if (drawsTaken < script.size())
-        return script[drawsTaken++];
-    drawsTaken++;
-    if (!endlessDraws)
-        ADD_FAILURE() << "more draws than scripted: draw " << drawsTaken;
-    return 0;
+    if (taken < script.size())
+        return script[taken++];
+    ADD_FAILURE() << "more draws than scripted";
+    return ++taken, 0;
 }
 
-// ---- Stub emulator ---------------------------------------------------------
+vector<string> Split(const string &text, char separator)
+{
+    vector<string> words;
+    std::istringstream in(text);
+    for (string word; std::getline(in, word, separator);)
+        words.push_back(word);
+    return words;
+}
 
-std::map<string, string> reportFor;   // machine name -> its -listxml report
-vector<string> queries;               // every command line the queries ran
+std::map<string, string> reports;   // name -> -listxml report
 
 int StubRunner(char *command, char *output)
 {
-    queries.push_back(command);
-    string text = "No matching machines found";
-    const char *marker = strstr(command, " -listxml ");
-    if (marker) {
-        auto found = reportFor.find(marker + strlen(" -listxml "));
-        if (found != reportFor.end())
-            text = found->second;
-    }
-    snprintf(output, kRunnerOutputBytes, "%s", text.c_str());
+    // The first word after -listxml, as the emulator would read it.
+    const char *name = strstr(command, " -listxml ");
+    auto found = name ? reports.find(Split(name + 10, ' ')[0]) : reports.end();
+    snprintf(output, kRunnerOutputBytes, "%s", found == reports.end() ? "" : found->second.c_str());
     return 0;
 }
 
-// A report of one machine whose single device takes the given extensions.
-string SystemReport(const string &machine, const string &device, const vector<string> &extensions)
+// "game status" gives a game's report, "system device ext..." a system whose
+// one device takes the extensions.
+string Report(const string &spec)
 {
-    string text = "<!DOCTYPE mame [<!ATTLIST instance name CDATA #REQUIRED>"
-                  "<!ATTLIST extension name CDATA #REQUIRED>]>\n"
-                  "<mame>\n\t<machine name=\"" + machine + "\">\n"
-                  "\t\t<description>Test</description>\n\t\t<year>1985</year>\n"
-                  "\t\t<device type=\"cartridge\" tag=\"cart\">\n"
-                  "\t\t\t<instance name=\"" + device + "\" briefname=\"cart\"/>\n";
-    for (const string &e : extensions)
-        text += "\t\t\t<extension name=\"" + e + "\"/>\n";
-    return text + "\t\t</device>\n\t</machine>\n</mame>\n";
+    vector<string> w = Split(spec, ' ');
+    string text = "<!ATTLIST instance name CDATA><mame><machine name=\"" + w[0] + "\">";
+    if (w.size() == 2)
+        return text + "<driver status=\"" + w[1] + "\"/></machine></mame>";
+    text += "<device type=\"cartridge\"><instance name=\"" + w[1] + "\"/>";
+    for (size_t i = 2; i < w.size(); i++)
+        text += "<extension name=\"" + w[i] + "\"/>";
+    return text + "</device></machine></mame>";
 }
 
-string GameReport(const string &game, const string &status)
+// A zip archive of only a central directory, for names no file system holds;
+// a member "!" makes the end record count one entry more than it holds.
+string DirectoryOnlyZip(vector<string> names)
 {
-    return "<mame>\n\t<machine name=\"" + game + "\">\n\t\t<rom name=\"a\" status=\"good\"/>\n"
-           "\t\t<driver status=\"" + status + "\" emulation=\"" + status + "\"/>\n\t</machine>\n</mame>\n";
-}
-
-// ---- Folder trees ----------------------------------------------------------
-
-// The Windows form of a native path: the code builds paths with backslashes.
-string Win(const string &path)
-{
-    string out = path;
-    std::replace(out.begin(), out.end(), '/', '\\');
-    return out;
-}
-
-void Touch(const string &file, const string &bytes = "x")
-{
-    fs::create_directories(fs::path(file).parent_path());
-    std::ofstream(file, std::ios::binary) << bytes;
-}
-
-// The entries of a folder in the order the platform lists them.
-vector<string> Listing(const string &folder)
-{
-    bool listed = false;
-    vector<string> names = FolderEntries(folder, &listed);
-    EXPECT_TRUE(listed) << folder;
-    return names;
-}
-
-// A zip archive holding only a central directory with the given names (the
-// choice never looks further), for names a file system cannot hold.
-string DirectoryOnlyZip(const vector<string> &names)
-{
+    int extra = names.back() == "!" ? 1 : 0;
+    names.resize(names.size() - extra);
     string directory;
     for (const string &name : names) {
         directory += string("PK\x01\x02", 4) + string(24, '\0');
@@ -116,579 +81,232 @@ string DirectoryOnlyZip(const vector<string> &names)
         directory += string(16, '\0') + name;
     }
     string out = directory + string("PK\x05\x06", 4) + string(4, '\0');
-    PutWord(out, names.size());
-    PutWord(out, names.size());
+    PutWord(out, names.size() + extra);
+    PutWord(out, names.size() + extra);
     PutDword(out, directory.size());
     PutDword(out, 0);
     PutWord(out, 0);
     return out;
 }
 
-class Choose : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ResetSettings();
-        script.clear();
-        drawsTaken = 0;
-        endlessDraws = false;
-        reportFor.clear();
-        queries.clear();
-        SetRandomSource(ScriptedDraw);
-        SetCommandRunner(StubRunner);
-        ASSERT_FALSE(folder.path().empty());
-        root = folder.path();
-        strcpy(machine, "before");
-        strcpy(software, "before");
-        strcpy(command, "before");
-    }
-    void TearDown() override
-    {
-        SetRandomSource(nullptr);
-        SetCommandRunner(nullptr);
-        ResetSettings();
-    }
-
-    void SetMame(const string &roms, const string &option = "-opt")
-    {
-        strcpy(MamePath, "E:\\Arcade");
-        strcpy(MameExe, "arcade.exe");
-        strcpy(MameOption, option.c_str());
-        strcpy(MameRomsPath, roms.c_str());
-    }
-
-    void SetMess(const string &softwareRoot, const string &option = "-opt")
-    {
-        strcpy(MessPath, "E:\\Sys");
-        strcpy(MessExe, "sys.exe");
-        strcpy(MessBiosPath, "E:\\Sys\\bios");
-        strcpy(MessOption, option.c_str());
-        strcpy(MessSoftwarePath, softwareRoot.c_str());
-    }
-
-    int Run() { return ChooseSoftware(machine, software, command); }
-
-    TempFolder folder{"choose_test_"};
-    string root;
-    char machine[kMachineBytes];
-    char software[kSoftwareBytes];
-    char command[kCommandBytes];
-};
-
-const string kMessStart = "\"E:\\Sys\\sys.exe\" -biospath \"E:\\Sys\\bios\" -opt ";
-
-// ---- The random entry of a folder -------------------------------------------
-
-TEST_F(Choose, RandomFileOfAFolder)
+// "dir/" a folder, "x@" a link to nothing, "a.zip:m|n" a directory-only
+// archive, "a.zip+m|n" an archive written by Info-ZIP; else a file.
+void Make(const TempFolder &root, const string &spec)
 {
-    char name[kEntryNameBytes];
-    Touch(root + "/file");
-    script = {5, 5, 5};
-    EXPECT_EQ(0, GetRandomFileInDirectory(Win(root + "/file").c_str(), name));
-    EXPECT_EQ(0, GetRandomFileInDirectory(Win(root + "/missing").c_str(), name));
-    fs::create_directories(root + "/empty");
-    EXPECT_EQ(0, GetRandomFileInDirectory(Win(root + "/empty").c_str(), name));
-    EXPECT_EQ(0u, drawsTaken) << "nothing to choose from takes no draw";
-
-    // One entry: that entry, whatever the draw.
-    fs::create_directories(root + "/one/.hidden");
-    for (int draw : {0, 1, 32767}) {
-        SCOPED_TRACE(draw);
-        script = {draw};
-        drawsTaken = 0;
-        ASSERT_EQ(1, GetRandomFileInDirectory(Win(root + "/one").c_str(), name));
-        EXPECT_STREQ(".hidden", name);
-    }
+    size_t mark = spec.find_first_of(":+@");
+    string path = spec.substr(0, mark);
+    if (mark == string::npos)
+        return path.back() == '/' ? root.Folder(path) : (void)root.Write(path, "x");
+    root.Folder(path.substr(0, path.rfind('/')));
+    if (spec[mark] == '@')
+        return std::filesystem::create_symlink(root.File("nowhere"), root.File(path));
+    vector<string> members = Split(spec.substr(mark + 1), '|');
+    if (spec[mark] == ':')
+        return (void)root.Write(path, DirectoryOnlyZip(members));
+    TempFolder staging("zip-");
+    string line = "cd '" + staging.path() + "' && zip -q -D '" + root.File(path) + "'";
+    for (const string &member : members)
+        line += " '" + staging.Write(member, member).substr(staging.path().size() + 1) + "'";
+    ASSERT_EQ(0, system(line.c_str())) << line;
 }
 
-TEST_F(Choose, RandomFileTakesTheDrawModuloTheCount)
+string Win(string path)
 {
-    for (const char *n : {"x", "y", "z"})
-        Touch(root + "/three/" + n);
-    vector<string> listed = Listing(root + "/three");
+    for (char &c : path)
+        c = c == '/' ? '\\' : c;
+    return path;
+}
+
+struct Row {
+    const char *what;
+    vector<string> files;
+    const char *roms, *software;   // under the root; null: that emulator is off
+    vector<string> systems;        // the allowed-systems list, "name ext"
+    vector<string> reports;
+    vector<int> draws;             // every draw, in order
+    string chosen;                 // "kind|machine|software|command", $ the root; "": refused
+    string option = "-opt";
+    int perfect = 0;
+};
+
+const string kMame = R"(MAME||%|"E:\Arcade\arcade.exe" -opt -rompath "$\roms" "%")";
+const string kMess = R"("E:\Sys\sys.exe" -biospath "E:\Sys\bios" -opt )";
+
+// The MAME line for game %.
+string Game(const string &game)
+{
+    string line = kMame;
+    for (size_t at; (at = line.find('%')) != string::npos;)
+        line.replace(at, 1, game);
+    return line;
+}
+
+vector<Row> Rows()
+{
+    string deep = "soft/abc";
+    for (int level = 0; level < 11; level++)
+        deep += "/" + string(200, 'd');
+    const vector<string> abcBin = {"abc dev bin"};
+    return {
+        // Arcade games: the lower-cased ROM entry cut at ".zip", plain names only.
+        {"zip in capitals", {"roms/Game1.ZIP"}, "roms", nullptr, {}, {}, {1, 12345}, Game("game1")},
+        {"cut at the first .zip", {"roms/a.zip.old"}, "roms", nullptr, {}, {}, {1, 0}, Game("a")},
+        {"a folder", {"roms/game2/"}, "roms", nullptr, {}, {}, {1, 0}, Game("game2")},
+        {"zipzip", {"roms/PAC.zipzip"}, "roms", nullptr, {}, {}, {1, 0}, Game("pac")},
+        {"option in disguise", {"roms/-createconfig.zip"}, "roms", nullptr, {}, {}, {1, 0}, ""},
+        {"a dot", {"roms/game3.7z"}, "roms", nullptr, {}, {}, {1, 0}, ""},
+        {"a blank", {"roms/two words.zip"}, "roms", nullptr, {}, {}, {1, 0}, ""},
+        {"a quote", {"roms/x\" -script \"y.zip"}, "roms", nullptr, {}, {}, {1, 0}, ""},
+        {"folder ending in a backslash, empty option", {"roms/pacman.zip"}, "roms\\", nullptr, {},
+         {}, {3, 0}, R"(MAME||pacman|"E:\Arcade\arcade.exe"  -rompath "$\roms\\" "pacman")", ""},
+        {"command line too long", {"roms/pacman.zip"}, "roms", nullptr, {}, {}, {1, 0}, "",
+         string(1000, 'o')},
+        {"ROM folder not set", {"roms/pacman.zip"}, "", "soft", {}, {}, {1}, ""},
+        {"ROM folder missing", {}, "roms", "soft", {}, {}, {1}, ""},
+        {"ROM folder empty", {"roms/"}, "roms", "soft", {}, {}, {1}, ""},
+        {"ROM folder is a file", {"roms"}, "roms", "soft", {}, {}, {1}, ""},
+        {"MAME off", {"roms/pacman.zip"}, nullptr, "soft", {}, {}, {1}, ""},
+        {"perfect only: good", {"roms/Pacman.zip"}, "roms", nullptr, {}, {"pacman good"}, {1, 0},
+         Game("pacman"), "-opt", 1},
+        {"perfect only: preliminary", {"roms/pacman.zip"}, "roms", nullptr, {},
+         {"pacman preliminary"}, {1, 0}, "", "-opt", 1},
+        {"perfect only: imperfect", {"roms/pacman.zip"}, "roms", nullptr, {}, {"pacman imperfect"},
+         {1, 0}, "", "-opt", 1},
+        {"perfect only: unknown game", {"roms/pacman.zip"}, "roms", nullptr, {}, {}, {1, 0}, "",
+         "-opt", 1},
+        // Systems: an empty list takes the system folder's name in lower case.
+        {"empty list", {"soft/ABC/x.BIN"}, nullptr, "soft", {}, {"abc dev rom bin"}, {0, 9, 9},
+         "MESS|abc|x.BIN|" + kMess + R"(abc -dev "$\soft\ABC\x.BIN")"},
+        {"list name as stored, tree descended", {"soft/NES_2/sub/Game.nes"}, nullptr, "soft",
+         {"NES_2 nes"}, {"NES_2 cart nes"}, {2, 0, 0, 0},
+         "MESS|NES_2|Game.nes|" + kMess + R"(NES_2 -cart "$\soft\NES_2\sub\Game.nes")"},
+        {"missing system folder draws again", {"soft/abc/Pack.Zip:one.bin|two.bin|three.bin"},
+         nullptr, "soft", {"gone bin", "abc bin"}, abcBin, {4, 2, 3, 0, 7},
+         "MESS|abc|two.bin|" + kMess + R"(abc -dev "$\soft\abc\Pack.Zip\two.bin")"},
+        {"member of an Info-ZIP archive", {"soft/abc/Pack.zip+sub/Game.bin"}, nullptr, "soft",
+         {"abc bin"}, abcBin, {0, 0, 0, 0},
+         "MESS|abc|sub/Game.bin|" + kMess + R"(abc -dev "$\soft\abc\Pack.zip\sub/Game.bin")"},
+        {"member without an extension", {"soft/abc/s.zip:readme|sub/|ok.bin"}, nullptr, "soft",
+         {"abc bin"}, abcBin, {0, 0, 0, 0}, ""},
+        {"folder member", {"soft/abc/s.zip:readme|sub/|ok.bin"}, nullptr, "soft", {"abc bin"},
+         abcBin, {0, 0, 0, 1}, ""},
+        {"archive shorter than its count", {"soft/abc/s.zip:only.bin|!"}, nullptr, "soft",
+         {"abc bin"}, abcBin, {0, 0, 0, 1}, ""},
+        {"not an archive", {"soft/abc/s.zip"}, nullptr, "soft", {"abc bin"}, abcBin, {0, 0, 0}, ""},
+        {"empty folder on the way down", {"soft/abc/empty/"}, nullptr, "soft",
+         {"abc bin", "abc rom"}, {}, {0, 0, 0}, ""},
+        {"empty system folder", {"soft/abc/"}, nullptr, "soft", {"abc bin", "abc rom"}, {},
+         {0, 1}, ""},
+        {"unknown system", {"soft/abc/game.xyz"}, nullptr, "soft", {"abc bin"}, {}, {0, 0, 0}, ""},
+        {"no device takes the extension", {"soft/abc/game.xyz"}, nullptr, "soft", {"abc bin"},
+         {"abc dev bin rom"}, {0, 0, 0}, ""},
+        {"link to nothing", {"soft/abc/link.bin@"}, nullptr, "soft", {"abc bin"}, abcBin,
+         {0, 0, 0}, ""},
+        {"MESS off", {"soft/abc/x.bin"}, "roms", nullptr, {}, abcBin, {0}, ""},
+        {"software folder not set", {"soft/abc/x.bin"}, "roms", "", {}, abcBin, {0}, ""},
+        {"new system draws are bounded", {"soft/"}, nullptr, "soft",
+         {"gone1 bin", "gone2 bin", "gone3 bin"}, {}, vector<int>(2 + kMaxNewMachineDraws, 0), ""},
+        {"software root missing, empty list", {}, nullptr, "missing", {}, {}, {0}, ""},
+        // Texts that do not fit are refused, never cut.
+        {"system name of 70 characters", {"soft/" + string(70, 's') + "/game.bin"}, nullptr,
+         "soft", {}, {string(70, 's') + " dev bin"}, {0, 0}, ""},
+        {"working path beyond 2047 characters", {deep + "/game.bin"}, nullptr, "soft", {"abc bin"},
+         abcBin, vector<int>(13, 0), ""},
+        {"member name beyond 1023 characters", {"soft/abc/b.zip:" + string(1100, 'm') + ".bin"},
+         nullptr, "soft", {"abc bin"}, abcBin, {0, 0, 0, 0}, ""},
+        // Names that could add options or break the quoting.
+        {"system folder with a blank", {"soft/a -x/game.bin"}, nullptr, "soft", {}, {"a dev bin"},
+         {0, 0, 0}, ""},
+        {"device name with a dash", {"soft/abc/g.bin"}, nullptr, "soft", {}, {"abc cart-2 bin"},
+         {0, 0, 0}, ""},
+        {"device name with an underscore", {"soft/abc/g.bin"}, nullptr, "soft", {},
+         {"abc cart_2 bin"}, {0, 0, 0}, "MESS|abc|g.bin|" + kMess + R"(abc -cart_2 "$\soft\abc\g.bin")"},
+        {"member's device with a dash", {"soft/abc/s.zip:g.bin"}, nullptr, "soft", {},
+         {"abc cart-2 bin"}, {0, 0, 0, 0}, ""},
+        {"member with a quote", {"soft/abc/s.zip:a\" -x \"b.bin"}, nullptr, "soft", {}, abcBin,
+         {0, 0, 0, 0}, ""},
+        {"file with a quote", {"soft/abc/b\" -x \"c.bin"}, nullptr, "soft", {}, abcBin, {0, 0, 0},
+         ""},
+    };
+}
+
+TEST(Choose, ScriptedDrawsOverRealTrees)
+{
+    SetRandomSource(Scripted);
+    SetCommandRunner(StubRunner);
+    for (const Row &row : Rows()) {
+        SCOPED_TRACE(row.what);
+        TempFolder temp("choose ");
+        for (const string &file : row.files)
+            Make(temp, file);
+        const string root = Win(temp.path());
+        ResetSettings();
+        // An emulator that is off keeps its folder setting, so that a choice
+        // ignoring the missing executable would be seen.
+        strcpy(MameRomsPath, row.roms && !*row.roms ? "" : (root + "\\" + (row.roms ? row.roms : "roms")).c_str());
+        strcpy(MessSoftwarePath, row.software && !*row.software ? "" : (root + "\\" + (row.software ? row.software : "soft")).c_str());
+        strcpy(MamePath, row.roms ? "E:\\Arcade" : "");
+        strcpy(MameExe, "arcade.exe");
+        strcpy(MameOption, row.option.c_str());
+        strcpy(MessPath, row.software ? "E:\\Sys" : "");
+        strcpy(MessExe, "sys.exe");
+        strcpy(MessBiosPath, "E:\\Sys\\bios");
+        strcpy(MessOption, row.option.c_str());
+        MameCheckOnlyPerfect = row.perfect;
+        for (const string &line : row.systems)
+            AppendMachineEntry(Split(line, ' ')[0].c_str(), Split(line, ' ')[1].c_str());
+        reports.clear();
+        for (const string &spec : row.reports)
+            reports[Split(spec, ' ')[0]] = Report(spec);
+        script = row.draws;
+        taken = 0;
+        char machine[kMachineBytes] = "", software[kSoftwareBytes] = "", command[kCommandBytes] = "";
+        int result = ChooseSoftware(machine, software, command);
+        EXPECT_EQ(row.draws.size(), taken);
+        string chosen = row.chosen;
+        for (size_t at; (at = chosen.find('$')) != string::npos;)
+            chosen.replace(at, 1, root);
+        EXPECT_EQ(chosen.empty() ? 1 : 0, result);
+        if (result == 0) {
+            EXPECT_EQ(chosen, string(MameOrMess ? "MAME" : "MESS") + "|" + machine + "|" + software +
+                                  "|" + command);
+        }
+    }
+    SetRandomSource(nullptr);
+    SetCommandRunner(nullptr);
+    ResetSettings();
+}
+
+TEST(Choose, EveryEntryOfAFolderCanBeDrawnAndNothingCostsNoDraw)
+{
+    TempFolder temp("choose ");
+    for (const char *name : {"x", "y", "z"})
+        temp.Write(string("three/") + name, "x");
+    temp.Folder("empty");
+    SetRandomSource(Scripted);
     char name[kEntryNameBytes];
-    // Draw 4 among three entries is the second one listed.
-    script = {4};
-    ASSERT_EQ(1, GetRandomFileInDirectory(Win(root + "/three").c_str(), name));
-    EXPECT_EQ(listed[1], name);
-    // Every entry can be drawn, each by its own residue.
+    script = {};
+    taken = 0;
+    for (const char *folder : {"three/x", "missing", "empty"})
+        EXPECT_EQ(0, GetRandomFileInDirectory(Win(temp.File(folder)).c_str(), name)) << folder;
+    const vector<string> listed = FolderEntries(temp.File("three"));
     std::set<string> drawn;
-    for (int draw : {0, 1, 2, 3, 32766, 32767}) {
+    for (int draw : {0, 1, 2, 3, 4, 32767}) {
         script = {draw};
-        drawsTaken = 0;
-        ASSERT_EQ(1, GetRandomFileInDirectory(Win(root + "/three").c_str(), name));
+        taken = 0;
+        ASSERT_EQ(1, GetRandomFileInDirectory(Win(temp.File("three")).c_str(), name));
         EXPECT_EQ(listed[draw % 3], name) << draw;
         drawn.insert(name);
     }
-    EXPECT_EQ((std::set<string>{"x", "y", "z"}), drawn);
+    EXPECT_EQ(3u, drawn.size());
+    SetRandomSource(nullptr);
 }
 
-// ---- Neither emulator -------------------------------------------------------
-
-TEST_F(Choose, NeitherEmulatorEndsTheProcessWithStatusOne)
+TEST(Choose, NeitherEmulatorEndsTheProcess)
 {
-    strcpy(MameRomsPath, Win(root).c_str());
-    strcpy(MessSoftwarePath, Win(root).c_str());
-    EXPECT_EXIT(Run(), ::testing::ExitedWithCode(1), "");
-}
-
-// ---- Arcade games -------------------------------------------------------------
-
-TEST_F(Choose, GameNameIsTheLowerCasedEntryCutAtZip)
-{
-    struct Row {
-        const char *entry;
-        bool folder;
-        const char *game;
-    } rows[] = {
-        {"Game1.ZIP", false, "game1"},
-        {"a.zip.old", false, "a"},
-        {"game2", true, "game2"},
-        {"PAC.zipzip", false, "pac"},
-        // Not plain driver names: an option in disguise, a dot, a blank.
-        {"-createconfig.zip", false, nullptr},
-        {"game3.7z", false, nullptr},
-        {"two words.zip", false, nullptr},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.entry);
-        string roms = root + "/roms_" + std::to_string(&row - rows);
-        if (row.folder)
-            fs::create_directories(roms + "/" + row.entry);
-        else
-            Touch(roms + "/" + row.entry);
-        SetMame(Win(roms));
-        script = {1, 12345};
-        drawsTaken = 0;
-        strcpy(machine, "kept");
-        if (!row.game) {
-            EXPECT_EQ(1, Run());
-            continue;
-        }
-        ASSERT_EQ(0, Run());
-        EXPECT_EQ(1, MameOrMess);
-        EXPECT_STREQ(row.game, software);
-        EXPECT_STREQ("kept", machine);
-        EXPECT_EQ("\"E:\\Arcade\\arcade.exe\" -opt -rompath \"" + Win(roms) + "\" \"" + row.game +
-                      "\"",
-                  command);
-        EXPECT_EQ(2u, drawsTaken);
-        EXPECT_TRUE(queries.empty()) << "no query without the perfect-only switch";
-    }
-}
-
-TEST_F(Choose, FolderEndingInBackslashKeepsItsClosingQuote)
-{
-    Touch(root + "/roms/pacman.zip");
-    SetMame(Win(root + "/roms") + "\\", "");
-    script = {3, 0};
-    ASSERT_EQ(0, Run());
-    EXPECT_EQ("\"E:\\Arcade\\arcade.exe\"  -rompath \"" + Win(root + "/roms") +
-                  "\\\\\" \"pacman\"",
-              command);
-}
-
-TEST_F(Choose, EmptyMameOptionLeavesTwoBlanks)
-{
-    Touch(root + "/roms/pacman.zip");
-    SetMame(Win(root + "/roms"), "");
-    script = {3, 0};
-    ASSERT_EQ(0, Run());
-    EXPECT_EQ("\"E:\\Arcade\\arcade.exe\"  -rompath \"" + Win(root + "/roms") + "\" \"pacman\"",
-              command);
-}
-
-TEST_F(Choose, ArcadeTossWithoutAUsableRomFolder)
-{
-    struct Row {
-        const char *what;
-        string roms;
-        bool mamePath;
-    } rows[] = {
-        {"ROM folder not set", "", true},
-        {"MAME not set", Win(root + "/roms"), false},
-        {"ROM folder missing", Win(root + "/missing"), true},
-        {"ROM folder empty", Win(root + "/empty"), true},
-        {"ROM folder is a file", Win(root + "/file"), true},
-    };
-    fs::create_directories(root + "/empty");
-    Touch(root + "/file");
-    Touch(root + "/roms/game.zip");
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.what);
-        SetMame(row.roms);
-        if (!row.mamePath) {
-            MamePath[0] = '\0';
-            strcpy(MessPath, "E:\\Sys");   // so the process is not ended
-        }
-        script = {1};
-        drawsTaken = 0;
-        strcpy(software, "before");
-        strcpy(command, "before");
-        MameOrMess = 0;
-        EXPECT_EQ(1, Run());
-        EXPECT_EQ(1, MameOrMess);
-        EXPECT_STREQ("before", software);
-        EXPECT_STREQ("before", command);
-        EXPECT_EQ(1u, drawsTaken);
-    }
-}
-
-TEST_F(Choose, PerfectOnlyAsksTheEmulatorAboutTheGame)
-{
-    Touch(root + "/roms/Pacman.zip");
-    SetMame(Win(root + "/roms"));
-    MameCheckOnlyPerfect = 1;
-    struct Row {
-        const char *what;
-        string report;
-        int result;
-    } rows[] = {
-        {"good", GameReport("pacman", "good"), 0},
-        {"preliminary", GameReport("pacman", "preliminary"), 1},
-        {"imperfect", GameReport("pacman", "imperfect"), 1},
-        {"status without markers", "<mame><driver status=\"fine\"/></mame>", 0},
-        {"unknown game", "", 1},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.what);
-        reportFor.clear();
-        if (!row.report.empty())
-            reportFor["pacman"] = row.report;
-        queries.clear();
-        script = {1, 0};
-        drawsTaken = 0;
-        EXPECT_EQ(row.result, Run());
-        ASSERT_EQ(1u, queries.size());
-        EXPECT_EQ("\"E:\\Arcade\\arcade.exe\" -listxml pacman", queries[0]);
-    }
-}
-
-// ---- Systems and their software -------------------------------------------------
-
-TEST_F(Choose, EmptyListTakesTheFolderNameInLowerCase)
-{
-    Touch(root + "/soft/ABC/x.BIN");
-    SetMess(Win(root + "/soft"));
-    reportFor["abc"] = SystemReport("abc", "dev", {"rom", "bin"});
-    script = {0, 9, 9};
-    ASSERT_EQ(0, Run());
-    EXPECT_EQ(0, MameOrMess);
-    EXPECT_STREQ("abc", machine);
-    EXPECT_STREQ("x.BIN", software);
-    EXPECT_EQ(kMessStart + "abc -dev \"" + Win(root + "/soft/ABC/x.BIN") + "\"", command);
-    EXPECT_EQ(vector<string>{"\"E:\\Sys\\sys.exe\" -listxml abc"}, queries);
-    EXPECT_EQ(3u, drawsTaken);
-}
-
-TEST_F(Choose, ListEntryNameIsUsedAsStoredAndTheTreeIsDescended)
-{
-    Touch(root + "/soft/NES_2/sub/Game.nes");
-    SetMess(Win(root + "/soft"));
-    AppendMachineEntry("NES_2", "nes");
-    reportFor["NES_2"] = SystemReport("NES_2", "cart", {"nes"});
-    script = {2, 0, 0, 0};
-    ASSERT_EQ(0, Run());
-    EXPECT_STREQ("NES_2", machine);
-    EXPECT_STREQ("Game.nes", software);
-    EXPECT_EQ(kMessStart + "NES_2 -cart \"" + Win(root + "/soft/NES_2/sub/Game.nes") + "\"",
-              command);
-    EXPECT_EQ(4u, drawsTaken) << "coin, system, two folder levels";
-}
-
-TEST_F(Choose, EmptyFolderOnTheWayDownEndsTheCallWithoutANewDraw)
-{
-    fs::create_directories(root + "/soft/abc/empty");
-    SetMess(Win(root + "/soft"));
-    AppendMachineEntry("abc", "bin");
-    AppendMachineEntry("abc", "rom");
-    script = {0, 0, 0};
-    strcpy(software, "");
-    EXPECT_EQ(1, Run());
-    EXPECT_EQ(3u, drawsTaken);
-    EXPECT_STREQ("empty", software) << "partial values may stay";
-    EXPECT_TRUE(queries.empty());
-
-    // The system's own folder empty: the same.
-    fs::remove(root + "/soft/abc/empty");
-    script = {0, 1};
-    drawsTaken = 0;
-    EXPECT_EQ(1, Run());
-    EXPECT_EQ(2u, drawsTaken);
-}
-
-TEST_F(Choose, MissingSystemFolderDrawsAnotherSystem)
-{
-    string archive = root + "/soft/abc/Pack.Zip";
-    Touch(archive, DirectoryOnlyZip({"one.bin", "two.bin", "three.bin"}));
-    SetMess(Win(root + "/soft"));
-    AppendMachineEntry("gone", "bin");
-    AppendMachineEntry("abc", "bin");
-    reportFor["abc"] = SystemReport("abc", "dev", {"bin"});
-    // coin, "gone" (no folder), "abc", its one entry, then member 7 % 3 = 1.
-    script = {4, 2, 3, 0, 7};
-    ASSERT_EQ(0, Run());
-    EXPECT_STREQ("abc", machine);
-    EXPECT_STREQ("two.bin", software);
-    EXPECT_EQ(kMessStart + "abc -dev \"" + Win(archive) + "\\two.bin\"", command);
-    EXPECT_EQ(5u, drawsTaken);
-}
-
-TEST_F(Choose, ArchiveMemberCommandLineFromInfoZip)
-{
-    Touch(root + "/work/sub/Game.bin", "game");
-    fs::create_directories(root + "/Soft/abc");
-    string line = "cd '" + root + "/work' && zip -q -D '" + root + "/Soft/abc/Pack.zip' sub/Game.bin";
-    ASSERT_EQ(0, system(line.c_str()));
-    SetMess(Win(root + "/Soft"));
-    AppendMachineEntry("abc", "bin");
-    reportFor["abc"] = SystemReport("abc", "dev", {"bin"});
-    script = {0, 0, 0, 0};
-    ASSERT_EQ(0, Run());
-    EXPECT_STREQ("abc", machine);
-    EXPECT_STREQ("sub/Game.bin", software);
-    EXPECT_EQ(kMessStart + "abc -dev \"" + Win(root + "/Soft/abc/Pack.zip") + "\\sub/Game.bin\"",
-              command);
-    EXPECT_EQ(4u, drawsTaken);
-}
-
-TEST_F(Choose, MembersWithoutAnExtensionAreRefused)
-{
-    string archive = root + "/soft/abc/set.zip";
-    Touch(archive, DirectoryOnlyZip({"readme", "sub/", "ok.bin"}));
-    SetMess(Win(root + "/soft"));
-    AppendMachineEntry("abc", "bin");
-    reportFor["abc"] = SystemReport("abc", "dev", {"bin"});
-    struct Row {
-        int draw;
-        int result;
-        const char *member;
-    } rows[] = {{0, 1, "readme"}, {1, 1, "sub/"}, {2, 0, "ok.bin"}};
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.member);
-        script = {0, 0, 0, row.draw};
-        drawsTaken = 0;
-        EXPECT_EQ(row.result, Run());
-        EXPECT_EQ(4u, drawsTaken);
-        if (row.result == 0) {
-            EXPECT_STREQ(row.member, software);
-        }
-    }
-}
-
-TEST_F(Choose, ArchiveShorterThanItsCountIsRefused)
-{
-    // The end record counts three entries, the directory holds one.
-    string zip = DirectoryOnlyZip({"only.bin"});
-    string bytes = zip.substr(0, zip.size() - 14);
-    PutWord(bytes, 3);
-    PutWord(bytes, 3);
-    bytes += zip.substr(zip.size() - 10);
-    Touch(root + "/soft/abc/short.zip", bytes);
-    SetMess(Win(root + "/soft"));
-    AppendMachineEntry("abc", "bin");
-    reportFor["abc"] = SystemReport("abc", "dev", {"bin"});
-    script = {0, 0, 0, 1};
-    EXPECT_EQ(1, Run());
-    EXPECT_TRUE(queries.empty());
-    script = {0, 0, 0, 0};
-    drawsTaken = 0;
-    EXPECT_EQ(0, Run());
-    EXPECT_STREQ("only.bin", software);
-
-    // Not an archive at all, though named like one.
-    Touch(root + "/soft/abc/short.zip", "not a zip");
-    script = {0, 0, 0};
-    drawsTaken = 0;
-    EXPECT_EQ(1, Run());
-    EXPECT_EQ(3u, drawsTaken);
-}
-
-TEST_F(Choose, DeviceQueryFailuresRefuseTheChoice)
-{
-    Touch(root + "/soft/abc/game.xyz");
-    SetMess(Win(root + "/soft"));
-    AppendMachineEntry("abc", "bin");
-    struct Row {
-        const char *what;
-        string report;
-    } rows[] = {
-        {"unknown system", ""},
-        {"no device takes the extension", SystemReport("abc", "dev", {"bin", "rom"})},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.what);
-        reportFor.clear();
-        if (!row.report.empty())
-            reportFor["abc"] = row.report;
-        script = {0, 0, 0};
-        drawsTaken = 0;
-        EXPECT_EQ(1, Run());
-    }
-}
-
-TEST_F(Choose, VanishedChosenPathIsRefused)
-{
-    // A chosen entry that cannot be opened for another reason than being a
-    // file: a link to nothing.
-    fs::create_directories(root + "/soft/abc");
-    fs::create_symlink(root + "/nowhere", root + "/soft/abc/link.bin");
-    SetMess(Win(root + "/soft"));
-    AppendMachineEntry("abc", "bin");
-    reportFor["abc"] = SystemReport("abc", "dev", {"bin"});
-    script = {0, 0, 0};
-    EXPECT_EQ(1, Run());
-    EXPECT_EQ(3u, drawsTaken);
-    EXPECT_TRUE(queries.empty());
-}
-
-TEST_F(Choose, MessTossWithoutSoftwareTreeOrEmulator)
-{
-    strcpy(MamePath, "E:\\Arcade");
-    script = {0};
-    EXPECT_EQ(1, Run());
-    EXPECT_EQ(0, MameOrMess);
-    SetMess(Win(root));
-    MessPath[0] = '\0';
-    script = {0};
-    drawsTaken = 0;
-    EXPECT_EQ(1, Run());
-    EXPECT_EQ(1u, drawsTaken);
-}
-
-TEST_F(Choose, NewSystemDrawsAreBounded)
-{
-    fs::create_directories(root + "/soft");
-    SetMess(Win(root + "/soft"));
-    for (const char *name : {"gone1", "gone2", "gone3"})
-        AppendMachineEntry(name, "bin");
-    endlessDraws = true;
-    script = {0};
-    EXPECT_EQ(1, Run());
-    EXPECT_EQ(1u + 1 + kMaxNewMachineDraws, drawsTaken);
-    EXPECT_TRUE(queries.empty());
-
-    // Empty list and a software root that is no folder: no draws at all
-    // beyond the coin, and still an end.
-    SetMess(Win(root + "/missing"));
-    ClearMachineList();
-    drawsTaken = 0;
-    EXPECT_EQ(1, Run());
-    EXPECT_EQ(1u, drawsTaken);
-}
-
-// ---- Names that do not fit or could change the command line -------------------
-
-TEST_F(Choose, OverlongTextsAreRefusedNotCut)
-{
-    // A system folder name longer than the 63 characters of machine.
-    string longSystem(70, 's');
-    Touch(root + "/soft1/" + longSystem + "/game.bin");
-    SetMess(Win(root + "/soft1"));
-    reportFor[longSystem] = SystemReport(longSystem, "dev", {"bin"});
-    script = {0, 0, 0};
-    EXPECT_EQ(1, Run());
-    EXPECT_TRUE(queries.empty());
-
-    // A working path beyond 2047 characters.
-    string deep = root + "/soft2/abc";
-    while (deep.size() < 2100)
-        deep += "/" + string(200, 'd');
-    Touch(deep + "/game.bin");
-    SetMess(Win(root + "/soft2"));
-    AppendMachineEntry("abc", "bin");
-    reportFor["abc"] = SystemReport("abc", "dev", {"bin"});
-    endlessDraws = true;
-    script = {0};
-    drawsTaken = 0;
-    EXPECT_EQ(1, Run());
-    EXPECT_TRUE(queries.empty());
-
-    // A member name longer than the 1023 characters of software.
-    Touch(root + "/soft3/abc/big.zip", DirectoryOnlyZip({string(1100, 'm') + ".bin"}));
-    SetMess(Win(root + "/soft3"));
-    script = {0, 0, 0, 0};
-    drawsTaken = 0;
-    EXPECT_EQ(1, Run());
-    EXPECT_EQ(4u, drawsTaken);
-    EXPECT_EQ(nullptr, strstr(software, "mmm"));
-    EXPECT_EQ(nullptr, strstr(command, "mmm"));
-
-    // A command line beyond 1023 characters.
-    Touch(root + "/roms/game.zip");
-    SetMame(Win(root + "/roms"), string(1000, 'o'));
-    script = {1, 0};
-    drawsTaken = 0;
-    strcpy(software, "before");
-    EXPECT_EQ(1, Run());
-    EXPECT_STREQ("", command);
-    EXPECT_STREQ("before", software);
-}
-
-TEST_F(Choose, NamesThatWouldAddOptionsAreRefused)
-{
-    // A ROM file whose name would close the quoted game name.
-    Touch(root + "/roms/x\" -script \"y.zip");
-    SetMame(Win(root + "/roms"));
-    MameCheckOnlyPerfect = 1;
-    script = {1, 0};
-    EXPECT_EQ(1, Run());
-    EXPECT_TRUE(queries.empty()) << "refused before the emulator is asked";
-
-    // A system folder whose name holds a blank and a dash.
-    Touch(root + "/soft1/a -x/game.bin");
-    SetMess(Win(root + "/soft1"));
-    reportFor["a -x"] = SystemReport("a", "dev", {"bin"});
-    script = {0, 0, 0};
-    drawsTaken = 0;
-    EXPECT_EQ(1, Run());
-    EXPECT_TRUE(queries.empty());
-
-    // A device name with a blank, as a report could give it.
-    Touch(root + "/soft2/abc/game.bin");
-    SetMess(Win(root + "/soft2"));
-    reportFor["abc"] = SystemReport("abc", "car tridge", {"bin"});
-    queries.clear();
-    script = {0, 0, 0};
-    drawsTaken = 0;
-    EXPECT_EQ(1, Run());
-    EXPECT_EQ(1u, queries.size());
-    reportFor["abc"] = SystemReport("abc", "cart-2", {"bin"});
-    script = {0, 0, 0};
-    drawsTaken = 0;
-    EXPECT_EQ(1, Run());
-    reportFor["abc"] = SystemReport("abc", "cart_2", {"bin"});
-    script = {0, 0, 0};
-    drawsTaken = 0;
-    EXPECT_EQ(0, Run()) << "letters, digits and '_' are fine";
-    // The same for a member of an archive.
-    Touch(root + "/soft5/abc/set.zip", DirectoryOnlyZip({"game.bin"}));
-    SetMess(Win(root + "/soft5"));
-    reportFor["abc"] = SystemReport("abc", "car tridge", {"bin"});
-    script = {0, 0, 0, 0};
-    drawsTaken = 0;
-    EXPECT_EQ(1, Run());
-    reportFor["abc"] = SystemReport("abc", "cart_2", {"bin"});
-    script = {0, 0, 0, 0};
-    drawsTaken = 0;
-    EXPECT_EQ(0, Run());
-
-    // A member name with a double quote.
-    Touch(root + "/soft3/abc/set.zip", DirectoryOnlyZip({"a\" -x \"b.bin"}));
-    SetMess(Win(root + "/soft3"));
-    queries.clear();
-    script = {0, 0, 0, 0};
-    drawsTaken = 0;
-    EXPECT_EQ(1, Run());
-    EXPECT_TRUE(queries.empty());
-
-    // A software file with a double quote.
-    Touch(root + "/soft4/abc/b\" -x \"c.bin");
-    SetMess(Win(root + "/soft4"));
-    script = {0, 0, 0};
-    drawsTaken = 0;
-    EXPECT_EQ(1, Run());
-    EXPECT_TRUE(queries.empty());
+    ResetSettings();
+    char machine[kMachineBytes], software[kSoftwareBytes], command[kCommandBytes];
+    EXPECT_EXIT(ChooseSoftware(machine, software, command), ::testing::ExitedWithCode(1), "");
 }
 
 }   // namespace
