@@ -1,8 +1,8 @@
-"""quillmere-check: the saver's own choice, query, lookup and painting code.
-Natively (no Wine) the queries run against a scripted emulator serving report
-text built here and against Debian's real mame, each answer checked against an
-independent reading of the report. Under Wine: fifty choices over real folder
-trees and archives, and pictures painted as the splash paints them."""
+# quillmere-check: the saver's own choice, query, lookup and painting code.
+# Natively (no Wine) the queries run against a scripted emulator serving report
+# text built here and against Debian's real mame, each answer checked against an
+# independent reading of the report. Under Wine: fifty choices over real folder
+# trees and archives, and pictures painted as the splash paints them.
 import os
 import re
 import shutil
@@ -30,8 +30,7 @@ def device(name, *extensions):
             "".join('\t\t\t<extension name="%s"/>\n' % e for e in extensions) + "\t\t</device>\n")
 
 
-def scripted_emulator():
-    """An emulator that logs its arguments to runs and prints the file report."""
+def scripted_emulator():   # logs its arguments to runs and prints the file report
     if not os.path.exists(FAKE):
         os.makedirs(FAKE)
         with open(os.path.join(FAKE, "emu"), "w") as f:
@@ -41,16 +40,14 @@ def scripted_emulator():
 
 
 def native(*args, report=None, emulator=None):
-    """Runs the native quillmere-check with the scripted emulator (serving report
-    for every machine) or the given one; (exit code, output, emulator runs)."""
+    # The native quillmere-check with the scripted emulator (serving report for
+    # every machine) or the given one: (exit code, output, emulator runs).
     exe = (emulator or scripted_emulator()).replace("/", "\\")
     with open(os.path.join(FAKE, "report"), "wb") as f:
         f.write((report or "").encode("latin-1"))
     open(os.path.join(FAKE, "runs"), "w").close()
-    result = subprocess.run([NATIVE, "--mame", exe, "--mess", exe] + list(args), timeout=120,
-                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-    with open(os.path.join(FAKE, "runs")) as f:
-        return result.returncode, result.stdout.decode("latin-1").rstrip("\n"), f.read().splitlines()
+    result = subprocess.run([NATIVE, "--mame", exe, "--mess", exe] + list(args), timeout=120, capture_output=True)
+    return result.returncode, result.stdout.decode("latin-1").rstrip("\n"), open(FAKE + "/runs").read().splitlines()
 
 
 GOOD = '\t\t<driver status="good" emulation="good"/>\n'
@@ -164,8 +161,7 @@ def test_command_lines_that_do_not_fit_run_nothing():
         assert (rc, out, len(ran)) == (0, "1\tc" if runs else "0\t", runs), length
 
 
-def expected_status(text):
-    """The verdict by the marker rules, read with regular expressions."""
+def expected_status(text):   # the verdict by the marker rules
     driver = text.find("<driver status=")
     if driver < 0 or "imperfect" in text[driver:]:
         return 1
@@ -175,8 +171,8 @@ def expected_status(text):
 
 
 def expected_device(text, extension):
-    """The device of the first device element, in report order, whose extensions
-    hold extension; a device listing none lends its name to the next one."""
+    # The device of the first device element, in report order, whose extensions
+    # hold extension; a device listing none lends its name to the next one.
     pending = None
     for element in ET.fromstring(text).iter("device"):
         instance = element.find("instance")

@@ -1,7 +1,7 @@
-"""The configuration dialog of the real Quillmere.scr /c under Wine: what it
-shows, its commands and buttons, the allowed-systems list filled through the
-stand-in emulator with real reports, what OK stores in the real registry, and
-the resources the .scr carries. One opening of the dialog per starting key."""
+# The configuration dialog of the real Quillmere.scr /c under Wine: what it
+# shows, its commands and buttons, the allowed-systems list filled through the
+# stand-in emulator with real reports, what OK stores in the real registry, and
+# the resources the .scr carries. One opening of the dialog per starting key.
 import os
 import re
 import shutil
@@ -29,8 +29,8 @@ def resources():
 
 
 def template():
-    """The controls of dialog 2003 as the .scr carries them: (kind, caption, id,
-    x, y, width, height, style), in template order, which is the tab order."""
+    # The controls of dialog 2003 as the .scr carries them: (kind, caption, id,
+    # x, y, width, height, style), in template order, which is the tab order.
     body = re.search(r"\n2003 DIALOG [^\n]*\n(.*?)\nBEGIN\n(.*?)\nEND", resources(), re.S).group(2)
     rows = [re.match(r'\s*(\w+) (?:"([^"]*)", )?(\d+), (\d+), (\d+), (\d+), (\d+), (0x[0-9a-f]+)$', line)
             for line in body.split("\n")]
@@ -61,8 +61,8 @@ class Dialog:
         assert wait_until(lambda: self.lines() == expected, timeout, 0.2), (self.lines(), expected)
 
     def settle(self):
-        """Lets a posted click be handled when nothing visible follows: a driver
-        call that reads a control waits for a command still running."""
+        # Lets a posted click be handled when nothing visible follows: a driver
+        # call that reads a control waits for a command still running.
         time.sleep(0.5)
         self.get(100)
 
@@ -89,8 +89,8 @@ class Dialog:
 
 
 def export(env):
-    """The settings key as {name: (type, value)}: the text of a REG_SZ, the number
-    of a REG_DWORD, the UTF-16 bytes of a REG_MULTI_SZ; None without a key."""
+    # The settings key as {name: (type, value)}: the text of a REG_SZ, the number
+    # of a REG_DWORD, the UTF-16 bytes of a REG_MULTI_SZ; None without a key.
     path = os.path.join(WORK, "dialog-export.reg")
     if os.path.exists(path):
         os.remove(path)
@@ -210,6 +210,31 @@ def test_stored_values_are_shown_and_ok_writes_them_back(env):
                                    "SplashScreenTimer", "WaitForMESSTimer", "PollTimer")] == \
         [MESS_DEFAULT, MAME_DEFAULT, 1, 60000, 1000, 9, 10]
     assert values["SystemsList"][1] == multi_sz(["a2600 bin", "nes nes", "nes unf"])   # sorted
+
+
+def test_odd_values_load_by_their_rules_and_save_as_shown(env):
+    # Texts too long for their 1024 bytes load empty; one stored without its
+    # NUL ends with its bytes; a number of the wrong size keeps its default or
+    # fills the low bytes; list lines naming nothing or too long for their
+    # fields are skipped, not cut, and a list beyond 10240 bytes keeps the
+    # whole lines that fit. A blank option, timers other than zero and a path
+    # that cannot be split stay as they are.
+    odd = ["nes nes", "  c64   crt  extra", "   ", "n" * 64 + " nes", "nes " + "e" * 24, "m" * 63 + " " + "x" * 23,
+           "nes nes", "solo"]
+    packed = odd + ["sys%04d ext%03d" % (i, i) for i in range(1000)]
+    fits = [line for n, line in enumerate(packed) if sum(len(l) + 1 for l in packed[:n + 1]) <= 10240]
+    shown = ["c64 crt", "m" * 63 + " " + "x" * 23, "nes nes", "nes nes", "solo "] + fits[len(odd):]
+    env.configure(MessSoftwarePath="x" * 1024, MessBiosPath="y" * 1023, MameRomsPath=b"z" * 1024, MessOption=b"-opts",
+                  MameOption=" ", MessPath="mess.exe", SystemChangeTimer="12345678", SplashScreenTimer=b"\x10\x27",
+                  WaitForMESSTimer=0xFFFFFFF9, PollTimer=0x7FFFFFFF, SystemsList=packed)
+    d = Dialog(env)
+    assert [d.get(c) for c in (104, 107, 129, 103, 131, 100, 110, 114)] == [
+        "", "y" * 1023, "", "-opts", " ", "mess.exe", "60000", "10000"]
+    assert len(fits) < len(packed) and d.lines() == sorted(shown, key=str.lower)
+    d.end(201)
+    values = export(env)
+    assert [values[n][1] for n in ("MessPath", "MameOption", "WaitForMESSTimer", "PollTimer")] == [
+        "mess.exe", " ", 0xFFFFFFF9, 0x7FFFFFFF]
 
 
 def test_deleting_lines_then_cancel_leaves_the_registry_as_it_was(env):
