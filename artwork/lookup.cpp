@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "artwork/zipmember.h"
+
 #include "base/files.h"
 #include "base/format.h"
 #include "base/random.h"
@@ -90,6 +92,61 @@ int TryMessSnapshot(char *path, const char *system, const char *software)
     return AcceptWhenOpens(path, candidate);
 }
 
+// The sources tried when every random attempt failed, in this order; the
+// first that holds KEY.png is taken. nullptr archive: the flat snapshot
+// snap\KEY.png; otherwise ARCHIVE.zip beside the emulator, member KEY.png.
+struct FixedSource {
+    const char *archive;
+    int mameMode;
+    int messMode;
+};
+const FixedSource kFixedSources[] = {
+    {nullptr, kSnapshotMode, kSnapshotMode},
+    {"snap", kSnapshotMode, kSnapshotMode},
+    {"titles", kSnapshotMode, kArtworkMode},
+    {"flyers", kArtworkMode, kArtworkMode},
+    {"cabinets", kArtworkMode, kArtworkMode},
+    {"cpanel", kArtworkMode, kArtworkMode},
+    {"marquees", kArtworkMode, kArtworkMode},
+    {"pcb", kArtworkMode, kArtworkMode},
+};
+
+int TryFixedSource(char *path, const char *base, const char *key, const FixedSource &source)
+{
+    char candidate[kPicturePathBytes];
+    if (!source.archive) {
+        if (!FormatText(candidate, sizeof candidate, "%s\\snap\\%s.png", base, key))
+            return 0;
+        return AcceptWhenOpens(path, candidate);
+    }
+    char archive[kPicturePathBytes];
+    char member[kPicturePathBytes];
+    if (!FormatText(archive, sizeof archive, "%s\\%s.zip", base, source.archive)
+        || !FormatText(member, sizeof member, "%s.png", key)
+        || !FormatText(candidate, sizeof candidate, "%s\\%s", archive, member)
+        || !ZipHoldsMember(archive, member))
+        return 0;
+    return CopyText(path, kPicturePathBytes, candidate) ? 1 : 0;
+}
+
+// The fixed sources in order; *mode is written only when one is found, so
+// a failed lookup leaves the last random attempt's mode.
+int TryFixedSources(char *path, const char *base, const char *key, Emulator emulator, int *mode)
+{
+    for (const FixedSource &source : kFixedSources) {
+        if (TryFixedSource(path, base, key, source)) {
+            *mode = emulator == Emulator::Mame ? source.mameMode : source.messMode;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+bool IsOtherName(const char *parent, const char *name)
+{
+    return parent && parent[0] && strcmp(parent, name) != 0;
+}
+
 }  // namespace
 
 int GetMAMEPicture(char *path, const char *game, int *mode)
@@ -105,7 +162,7 @@ int GetMAMEPicture(char *path, const char *game, int *mode)
         if (found)
             return 1;
     }
-    return 0;
+    return TryFixedSources(path, MamePath, game, Emulator::Mame, mode);
 }
 
 int GetMESSPicture(char *path, const char *system, const char *software, int *mode)
@@ -121,5 +178,20 @@ int GetMESSPicture(char *path, const char *system, const char *software, int *mo
         if (found)
             return 1;
     }
-    return 0;
+    return TryFixedSources(path, MessPath, system, Emulator::Mess, mode);
+}
+
+int GetMAMEPictureFor(char *path, const char *game, const char *parent, int *mode)
+{
+    if (GetMAMEPicture(path, game, mode))
+        return 1;
+    return IsOtherName(parent, game) ? GetMAMEPicture(path, parent, mode) : 0;
+}
+
+int GetMESSPictureFor(char *path, const char *system, const char *parent, const char *software,
+                      int *mode)
+{
+    if (GetMESSPicture(path, system, software, mode))
+        return 1;
+    return IsOtherName(parent, system) ? GetMESSPicture(path, parent, software, mode) : 0;
 }

@@ -3,12 +3,17 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <png.h>
+
+#include "artwork/zipmember.h"
 
 #include "base/files.h"
 
 static const int kSignatureBytes = 8;
 static const png_alloc_size_t kMaxChunkBytes = 8 * 1024 * 1024;
+// Paths are built in buffers of this size throughout the program.
+static const size_t kZipPathBytes = 1024;
 
 // libpng prints its warnings and errors by default; the saver reports
 // nothing, a damaged picture simply isn't shown.
@@ -69,34 +74,54 @@ bool DecodePNGFile(const char *path, RgbPicture *picture)
     return false;
 }
 
-bool DecodePNGInto(const char *path, const PngTarget &target)
+// Where the PNG's bytes come from: an open file, or a zip member unpacked
+// into memory. Each decoding has its own, so decodings on several threads
+// share nothing.
+struct PngSource {
+    FILE *file;                   // null for a member in memory
+    const unsigned char *bytes;
+    size_t size;
+    size_t at;
+};
+
+static void ReadFromMemory(png_structp png, png_bytep out, size_t count)
 {
-    FILE *file = OpenFile(path, "rb");
-    if (!file)
+    PngSource *source = static_cast<PngSource *>(png_get_io_ptr(png));
+    if (count > source->size - source->at)
+        png_error(png, "truncated");
+    memcpy(out, source->bytes + source->at, count);
+    source->at += count;
+}
+
+static bool ReadSignature(PngSource *source, png_byte *signature)
+{
+    if (source->file)
+        return fread(signature, 1, kSignatureBytes, source->file) == kSignatureBytes;
+    if (source->size < kSignatureBytes)
         return false;
+    memcpy(signature, source->bytes, kSignatureBytes);
+    source->at = kSignatureBytes;
+    return true;
+}
+
+static bool DecodeSource(PngSource *source, const PngTarget &target)
+{
     png_byte signature[kSignatureBytes];
-    if (fread(signature, 1, kSignatureBytes, file) != kSignatureBytes
-        || png_sig_cmp(signature, 0, kSignatureBytes) != 0) {
-        fclose(file);
+    if (!ReadSignature(source, signature) || png_sig_cmp(signature, 0, kSignatureBytes) != 0)
         return false;
-    }
 
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr,
                                              StopDecoding, IgnoreWarning);
-    if (!png) {
-        fclose(file);
+    if (!png)
         return false;
-    }
     png_infop info = png_create_info_struct(png);
     if (!info) {
         png_destroy_read_struct(&png, nullptr, nullptr);
-        fclose(file);
         return false;
     }
 
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_read_struct(&png, &info, nullptr);
-        fclose(file);
         return false;
     }
 
@@ -105,7 +130,10 @@ bool DecodePNGInto(const char *path, const PngTarget &target)
     // them keeps a damaged length field from claiming gigabytes of memory.
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     png_set_chunk_malloc_max(png, kMaxChunkBytes);
-    png_init_io(png, file);
+    if (source->file)
+        png_init_io(png, source->file);
+    else
+        png_set_read_fn(png, source, ReadFromMemory);
     png_set_sig_bytes(png, kSignatureBytes);
     png_read_info(png, info);
 
@@ -146,6 +174,28 @@ bool DecodePNGInto(const char *path, const PngTarget &target)
     png_read_image(png, rows);
 
     png_destroy_read_struct(&png, &info, nullptr);
-    fclose(file);
     return true;
+}
+
+bool DecodePNGInto(const char *path, const PngTarget &target)
+{
+    char archive[kZipPathBytes];
+    const char *member = nullptr;
+    if (SplitZipMemberPath(path, archive, sizeof archive, &member)) {
+        unsigned char *bytes = nullptr;
+        uint32_t size = 0;
+        if (ReadZipMember(archive, member, &bytes, &size) != ZipMemberResult::Read)
+            return false;
+        PngSource source = {nullptr, bytes, size, 0};
+        bool decoded = DecodeSource(&source, target);
+        free(bytes);
+        return decoded;
+    }
+    FILE *file = OpenFile(path, "rb");
+    if (!file)
+        return false;
+    PngSource source = {file, nullptr, 0, 0};
+    bool decoded = DecodeSource(&source, target);
+    fclose(file);
+    return decoded;
 }

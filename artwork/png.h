@@ -15,13 +15,17 @@ struct RgbPicture {
 constexpr long long kMaxPicturePixels = 64LL * 1024 * 1024;
 constexpr int kMaxPictureSide = 32768;
 
-// Decodes the PNG file at path (a Windows-style path). Whatever the file
+// Decodes the PNG file at path (a Windows-style path). The path may also
+// name a member of a zip archive as ARCHIVE\MEMBER (C:\mame\snap.zip\pacman.png:
+// see SplitZipMemberPath); the member, stored or deflated, is unpacked into
+// memory and decoded from there under the same limits. Whatever the file
 // holds (palette, 1- to 16-bit gray, RGB, with or without alpha or tRNS,
 // interlaced or not), each decoded row is width x 3 bytes: samples are cut
 // to 8 bits, alpha and transparency are dropped, no gamma is applied.
 // Returns true and fills picture (release it with FreeRgbPicture); false
-// when the file can't be opened, is shorter than 8 bytes, is not a PNG, is
-// damaged or truncated, is too large, or memory runs out. On false nothing
+// when the file or member can't be opened or read whole (a CRC mismatch
+// included), is shorter than 8 bytes, is not a PNG, is damaged or
+// truncated, is too large, or memory runs out. On false nothing
 // is left allocated and picture is emptied.
 bool DecodePNGFile(const char *path, RgbPicture *picture);
 

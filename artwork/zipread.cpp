@@ -1,5 +1,6 @@
 #include "artwork/zipread.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -10,14 +11,15 @@ static const unsigned char ecdsig[4] = {'P', 'K', 0x05, 0x06};
 
 static const uint32_t kEcdFixedBytes = 22;
 static const uint32_t kRecordFixedBytes = 46;
-static const int64_t kFirstWindow = 1024;
+static const int64_t kEcdWindow = 65535 + kEcdFixedBytes;
 
 static const char kFilesystemCorrupt[] = "Your filesystem seems to be corrupt, please check it";
 static const char kZipCorrupt[] = "The zipfile seems to be corrupt, please check it";
 static const char kZipUnsupported[] =
     "The format of this zipfile is not supported, please recompress it";
 
-static ZipReportHook reportHook = nullptr;
+// Set only by tests; atomic because archives are read on a worker thread.
+static std::atomic<ZipReportHook> reportHook{nullptr};
 
 void SetZipReportHook(ZipReportHook hook)
 {
@@ -26,8 +28,8 @@ void SetZipReportHook(ZipReportHook hook)
 
 void errormsg(const char *detail, const char *message, const char *path)
 {
-    if (reportHook)
-        reportHook(detail, message, path);
+    if (ZipReportHook hook = reportHook.load())
+        hook(detail, message, path);
 }
 
 uint16_t read_word(const unsigned char *bytes)
@@ -58,38 +60,32 @@ int ecd_find_sig(const unsigned char *buffer, uint32_t length, uint32_t *offset)
 
 int ecd_read(ZipHandle *zip)
 {
-    // A short comment keeps the end record within the last kilobyte; longer
-    // ones are found by doubling the window, each read afresh from the end.
-    int64_t window = kFirstWindow;
-    for (;;) {
-        if (zip->fileLength < window)
-            window = zip->fileLength;
-        if (fseek(zip->file, static_cast<long>(zip->fileLength - window), SEEK_SET) != 0)
-            return -1;
-        unsigned char *buffer = static_cast<unsigned char *>(malloc(static_cast<size_t>(window)));
-        if (!buffer)
-            return -1;
-        if (fread(buffer, static_cast<size_t>(window), 1, zip->file) != 1) {
-            free(buffer);
-            return -1;
-        }
-        uint32_t offset = 0;
-        if (ecd_find_sig(buffer, static_cast<uint32_t>(window), &offset)) {
-            zip->ecdLength = static_cast<uint32_t>(window) - offset;
-            zip->ecd = static_cast<unsigned char *>(malloc(zip->ecdLength));
-            if (!zip->ecd) {
-                free(buffer);
-                return -1;
-            }
-            memcpy(zip->ecd, buffer + offset, zip->ecdLength);
-            free(buffer);
-            return 0;
-        }
+    // The record is 22 bytes and its comment at most 65535, so it lies within
+    // the file's last kEcdWindow bytes: one read of them finds it or proves
+    // the file is no zip, however large the file.
+    int64_t window = kEcdWindow;
+    if (zip->fileLength < window)
+        window = zip->fileLength;
+    if (fseek(zip->file, static_cast<long>(zip->fileLength - window), SEEK_SET) != 0)
+        return -1;
+    unsigned char *buffer = static_cast<unsigned char *>(malloc(static_cast<size_t>(window)));
+    if (!buffer)
+        return -1;
+    uint32_t offset = 0;
+    if (fread(buffer, static_cast<size_t>(window), 1, zip->file) != 1
+        || !ecd_find_sig(buffer, static_cast<uint32_t>(window), &offset)) {
         free(buffer);
-        if (zip->fileLength <= window)
-            return -1;
-        window *= 2;
+        return -1;
     }
+    zip->ecdLength = static_cast<uint32_t>(window) - offset;
+    zip->ecd = static_cast<unsigned char *>(malloc(zip->ecdLength));
+    if (!zip->ecd) {
+        free(buffer);
+        return -1;
+    }
+    memcpy(zip->ecd, buffer + offset, zip->ecdLength);
+    free(buffer);
+    return 0;
 }
 
 static ZipHandle *Fail(ZipHandle *zip, const char *path, const char *detail, const char *message)

@@ -1,6 +1,8 @@
 // A small reader of a zip archive's central directory: which entries the
 // archive holds, in stored order, with their names exactly as stored. It
-// never reads local headers or file data and decompresses nothing.
+// never reads local headers or file data and decompresses nothing (that is
+// zipmember.h's work). Handles share nothing, so lookups on different
+// threads may each use their own.
 //
 // Calling order: openzip, then readzip any number of times (each call gives
 // the next record), then closezip once. There is no rewind.
@@ -62,7 +64,8 @@ ZipHandle *openzip(const char *path);
 // directory or on a bad record. After a bad record every later call fails too.
 ZipEntry *readzip(ZipHandle *zip);
 
-// Releases the handle and everything it holds. zip comes from openzip.
+// Releases the handle and everything it holds. zip comes from openzip;
+// null is accepted and does nothing.
 void closezip(ZipHandle *zip);
 
 // Little-endian values assembled byte by byte: the host's byte order and
@@ -74,8 +77,9 @@ uint32_t read_dword(const unsigned char *bytes);
 // record's 22 fixed bytes within length; 0 when there is none.
 int ecd_find_sig(const unsigned char *buffer, uint32_t length, uint32_t *offset);
 
-// Finds the end record by reading ever larger windows from the end of the
-// file, and keeps a copy of it. 0 on success, -1 on failure.
+// Finds the end record with one read of at most the file's last 64 KiB + 22
+// bytes (the longest comment and the record), and keeps a copy of it.
+// 0 on success, -1 on failure.
 int ecd_read(ZipHandle *zip);
 
 // The diagnostic hook. It shows, logs and keeps nothing: a caller learns of

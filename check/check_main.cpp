@@ -130,9 +130,9 @@ const CheckCommand kCommands[] = {
     {"device", "SYSTEM FILE", 2, 2, CheckNeeds::Settings, DeviceCommand},
     {"status", "GAME", 1, 1, CheckNeeds::Settings, StatusCommand},
     {"info", "mame|mess NAME", 2, 2, CheckNeeds::Settings, InfoCommand},
-    {"picture", "mame GAME | picture mess SYSTEM SOFTWARE", 2, 3, CheckNeeds::Settings, CheckPicture},
+    {"picture", "mame GAME [PARENT] | picture mess SYSTEM SOFTWARE [PARENT]", 2, 4, CheckNeeds::Settings, CheckPicture},
 #ifdef _WIN32
-    {"render", "PICTURE.png WIDTHxHEIGHT MODE OUT.bmp", 4, 4, CheckNeeds::Nothing, CheckRender},
+    {"render", "PICTURE.png|ARCHIVE.zip\\MEMBER WIDTHxHEIGHT MODE OUT.bmp", 4, 4, CheckNeeds::Nothing, CheckRender},
 #endif
 };
 // ====================================================================================

@@ -59,7 +59,7 @@ int CheckRender(int argc, char **argv)
     char *end = nullptr;
     if (argc != 4 || sscanf(argv[1], "%dx%d", &width, &height) != 2 || width <= 0 || height <= 0
         || width > 16384 || height > 16384) {
-        fprintf(stderr, "usage: render PICTURE.png WIDTHxHEIGHT MODE OUT.bmp\n");
+        fprintf(stderr, "usage: render PICTURE.png|ARCHIVE.zip\\MEMBER WIDTHxHEIGHT MODE OUT.bmp\n");
         return 2;
     }
     long mode = strtol(argv[2], &end, 10);

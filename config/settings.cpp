@@ -25,7 +25,7 @@ int32_t TimerPoll;
 MachineEntry *AvailableMachine;
 int Number_of_machine;
 
-int MameOrMess;
+thread_local int MameOrMess;
 
 static const SettingsStore *settingsStore = nullptr;
 static const long kMoreData = 234;   // ERROR_MORE_DATA: the buffer was too small

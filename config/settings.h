@@ -36,8 +36,10 @@ struct MachineEntry {
 extern MachineEntry *AvailableMachine;
 extern int Number_of_machine;
 
-// 1 while the current choice is an arcade game for MAME, 0 for MESS.
-extern int MameOrMess;
+// 1 while the current choice is an arcade game for MAME, 0 for MESS. Each
+// thread has its own: the choice runs on the round worker, which hands its
+// result over whole, never through this variable.
+extern thread_local int MameOrMess;
 
 // Registry value types, as the registry numbers them.
 constexpr unsigned long kRegSz = 1;

@@ -20,6 +20,14 @@ constexpr int kDeviceBytes = 1024;
 
 enum class Pick { Chosen, Empty, Vanished, TooLong };
 
+thread_local ChoiceFilter choiceFilter = nullptr;
+thread_local void *choiceFilterContext = nullptr;
+
+bool Accepted(int mameOrMess, const char *machine, const char *software)
+{
+    return !choiceFilter || choiceFilter(choiceFilterContext, mameOrMess, machine, software);
+}
+
 bool IsDotEntry(const char *name)
 {
     return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
@@ -61,7 +69,7 @@ int ChooseGame(char *software, char *command)
         *zip = '\0';
     // Quotes do not stop an argument from being an option ("-createconfig"
     // from a file named -createconfig.zip): only a plain driver name goes on.
-    if (!IsPlainName(name))
+    if (!IsPlainName(name) || !Accepted(1, "", name))
         return 1;
     if (MameCheckOnlyPerfect && IsDriverImperfect(MamePath, MameExe, name) != 0)
         return 1;
@@ -140,6 +148,7 @@ int ChooseMember(const char *path, const char *machine, char *software, char *co
     size_t nameLength = strlen(entry->name);
     bool taken = FitsBetweenQuotes(entry->name) &&
                  (nameLength == 0 || entry->name[nameLength - 1] != '\\') &&
+                 Accepted(0, machine, entry->name) &&
                  GetDeviceByExtension(MessPath, machine, entry->name, device) &&
                  IsPlainName(device) && FolderForQuotes(bios, sizeof bios, MessBiosPath) &&
                  FormatText(command, kCommandBytes,
@@ -150,10 +159,11 @@ int ChooseMember(const char *path, const char *machine, char *software, char *co
     return taken ? 0 : 1;
 }
 
-int ChooseFile(const char *path, const char *machine, char *command)
+int ChooseFile(const char *path, const char *machine, const char *software, char *command)
 {
     char device[kDeviceBytes] = "";
-    if (!GetDeviceByExtension(MessPath, machine, path, device) || !IsPlainName(device))
+    if (!Accepted(0, machine, software) ||
+        !GetDeviceByExtension(MessPath, machine, path, device) || !IsPlainName(device))
         return 1;
     char bios[kTextSetting * 2];
     if (!FolderForQuotes(bios, sizeof bios, MessBiosPath) ||
@@ -200,10 +210,16 @@ int ChooseSystemSoftware(char *machine, char *software, char *command)
     StrToLower(extension);
     if (strcmp(extension, ".zip") == 0)
         return ChooseMember(path, machine, software, command);
-    return ChooseFile(path, machine, command);
+    return ChooseFile(path, machine, software, command);
 }
 
 }   // namespace
+
+void SetChoiceFilter(ChoiceFilter filter, void *context)
+{
+    choiceFilter = filter;
+    choiceFilterContext = context;
+}
 
 int GetRandomFileInDirectory(const char *folder, char *name)
 {

@@ -22,3 +22,11 @@ int GetRandomFileInDirectory(const char *folder, char *name);
 // chosen this time (the buffers may hold partial values), call again.
 // With neither emulator configured the process ends with exit status 1.
 int ChooseSoftware(char *machine, char *software, char *command);
+
+// Consulted for each choice as soon as its machine and software are known,
+// before any query about it: false refuses it (the choice returns 1). Set
+// per thread; nullptr (the start) takes every choice. An arcade choice has
+// an empty machine and the game as its software.
+using ChoiceFilter = bool (*)(void *context, int mameOrMess, const char *machine,
+                              const char *software);
+void SetChoiceFilter(ChoiceFilter filter, void *context);

@@ -5,6 +5,17 @@
 int RunnerTimeLimitMs = 30000;
 
 static CommandRunner commandRunner = nullptr;
+static thread_local const std::atomic<bool> *runnerCancel = nullptr;
+
+void SetRunnerCancel(const std::atomic<bool> *cancel)
+{
+    runnerCancel = cancel;
+}
+
+bool RunnerCancelled()
+{
+    return runnerCancel && runnerCancel->load();
+}
 
 void SetCommandRunner(CommandRunner runner)
 {

@@ -1,9 +1,11 @@
 // Runs one command line hidden and gathers everything the child writes to
 // its standard output and standard error.
 #pragma once
+#include <atomic>
 
 constexpr int kRunnerOutputBytes = 100000;   // the caller's output buffer
 constexpr int kRunnerTimeout = 13;           // the child outlived the time limit
+constexpr int kRunnerCancelled = 14;         // the caller's thread was told to stop
 
 // Runs command (a writable 1024-byte buffer) and fills output (100000 bytes)
 // with at most 99999 characters and a NUL. Returns 0 when the child's output
@@ -14,6 +16,13 @@ int SilentCreateProcess(char *command, char *output);
 
 // How long a child may run, in milliseconds (30 s; tests shorten it).
 extern int RunnerTimeLimitMs;
+
+// The calling thread's hidden runs end at once, their child ended (code 14),
+// as soon as *cancel is true; nullptr: they are never cancelled. The round
+// worker sets this for itself, so a session that ends does not wait for a
+// query that hangs.
+void SetRunnerCancel(const std::atomic<bool> *cancel);
+bool RunnerCancelled();
 
 // Test seam for the emulator queries: they run their command lines through
 // RunQuery, which calls SilentCreateProcess unless a stub is installed.

@@ -39,7 +39,7 @@ static void ReapChild(pid_t child, std::chrono::steady_clock::time_point deadlin
         pid_t done = waitpid(child, nullptr, WNOHANG);
         if (done == child || (done < 0 && errno != EINTR))
             return;
-        if (std::chrono::steady_clock::now() >= deadline) {
+        if (RunnerCancelled() || std::chrono::steady_clock::now() >= deadline) {
             EndChild(child);
             return;
         }
@@ -102,12 +102,17 @@ int SilentCreateProcess(char *command, char *output)
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                         deadline - std::chrono::steady_clock::now())
                         .count();
+        if (RunnerCancelled()) {
+            result = kRunnerCancelled;
+            break;
+        }
         if (left <= 0) {
             result = kRunnerTimeout;
             break;
         }
+        // Short slices, so that a cancel is seen at once.
         pollfd watch = {readEnd, POLLIN, 0};
-        int ready = poll(&watch, 1, static_cast<int>(left));
+        int ready = poll(&watch, 1, static_cast<int>(left < 20 ? left : 20));
         if (ready < 0) {
             if (errno == EINTR)
                 continue;

@@ -113,11 +113,12 @@ int SilentCreateProcess(char *command, char *output)
     ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(RunnerTimeLimitMs);
     DWORD gathered = 0;
     for (;;) {
-        if (GetTickCount64() >= deadline) {
+        bool cancelled = RunnerCancelled();
+        if (cancelled || GetTickCount64() >= deadline) {
             // What was read so far stays in the output.
             TerminateProcess(held.process, 1);
             WaitForSingleObject(held.process, 5000);
-            return kRunnerTimeout;
+            return cancelled ? kRunnerCancelled : kRunnerTimeout;
         }
         DWORD available = 0;
         if (!PeekNamedPipe(held.readCopy, nullptr, 0, nullptr, &available, nullptr))

@@ -102,10 +102,12 @@ static int RunWindow(HINSTANCE instance, HWND parent)
                                  instance, nullptr);
     } else {
         fChildPreview = FALSE;
+        // Every monitor is covered; the splash itself stays on the primary one.
         window = CreateWindowExA(WS_EX_TOPMOST, kWindowClass, "SCREENSAVER",
-                                 WS_POPUP | WS_VISIBLE, 0, 0,
-                                 GetSystemMetrics(SM_CXSCREEN),
-                                 GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
+                                 WS_POPUP | WS_VISIBLE, GetSystemMetrics(SM_XVIRTUALSCREEN),
+                                 GetSystemMetrics(SM_YVIRTUALSCREEN),
+                                 GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                                 GetSystemMetrics(SM_CYVIRTUALSCREEN), nullptr, nullptr,
                                  instance, nullptr);
     }
     // A window refused in WM_CREATE has already been destroyed.

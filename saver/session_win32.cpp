@@ -1,43 +1,130 @@
+// The session window: the Win32 shell of the run cycle. It turns timer, hot
+// key and round messages into calls on the cycle and carries out what the
+// cycle asks (paint, arm a timer, launch, close), never waiting on an
+// emulator or a disk: rounds are prepared by the worker thread.
 #include <ctime>
 
 #include "base/files.h"
 #include "base/format.h"
 #include "base/random.h"
 #include "config/settings.h"
+#include "saver/cycle.h"
 #include "saver/host.h"
 #include "saver/presence.h"
-#include "saver/runcycle.h"
 #include "saver/splash.h"
+#include "saver/worker.h"
 
-// While 1, destroying the session window closes the running emulator; only
-// the Backspace hot key sets it to 0.
-int Kill_emu_on_exit = 1;
+namespace {
 
-enum HotKey { kHotKeyEscape = 1, kHotKeyPause = 2, kHotKeyBackspace = 3 };
+// Posted by the worker when a round is ready to be taken.
+const UINT kRoundReadyMessage = WM_APP + 1;
+// How long the end of a session waits for the worker to stop.
+const int kWorkerStopMs = 500;
 
-// How long shutdown waits for the emulator to close before ending it.
-static const DWORD kShutdownWaitMs = 10000;
+HWND sessionWindow;
+RunCycle cycle;
+RoundWorker worker;
 
-// A synchronous close request that cannot hang the saver on a hung emulator:
-// it waits while the emulator handles it, but gives up on one that is hung.
-void CloseEmulatorWindow(HWND emulator)
+void NotifyRoundReady(void *)
 {
-    DWORD_PTR ignored;
-    SendMessageTimeoutA(emulator, WM_CLOSE, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, 5000,
-                        &ignored);
+    PostMessageA(sessionWindow, kRoundReadyMessage, 0, 0);
 }
 
+uint64_t Now(void *)
+{
+    return GetTickCount64();
+}
+
+void ArmTimer(void *, int id, int32_t ms)
+{
+    SetTimer(sessionWindow, static_cast<UINT_PTR>(id), static_cast<UINT>(ms), nullptr);
+}
+
+void StopTimer(void *, int id)
+{
+    KillTimer(sessionWindow, static_cast<UINT_PTR>(id));
+}
+
+bool Present(void *, const char *exe)
+{
+    return EmulatorPresent(exe);
+}
+
+void PaintSearching(void *, const char *note)
+{
+    PaintSearchingScreen(sessionWindow, note);
+}
+
+void PaintRound(void *, const Round &round)
+{
+    PaintRoundScreen(sessionWindow, round);
+}
+
+bool Launch(void *, const Round &round)
+{
+    char command[kCommandBytes];
+    return CopyText(command, sizeof command, round.command) &&
+           LaunchEmulator(command, round.folder);
+}
+
+int64_t RunTime(void *)
+{
+    return LaunchedRunTime();
+}
+
+void AskToClose(void *)
+{
+    AskEmulatorsToClose();
+}
+
+void Request(void *, RoundRequest request)
+{
+    worker.Request(std::move(request));
+}
+
+void Cancel(void *)
+{
+    worker.Stop(kWorkerStopMs);
+}
+
+void EndSession(void *)
+{
+    DestroyWindow(sessionWindow);
+    PostQuitMessage(1);
+}
+
+void Pause(void *, int ms)
+{
+    Sleep(static_cast<DWORD>(ms));
+}
+
+void EndLaunched(void *)
+{
+    EndLaunchedEmulators();
+}
+
+void LeaveLaunched(void *)
+{
+    LeaveLaunchedEmulators();
+}
+
+const CyclePlatform kPlatform = {nullptr,    Now,         ArmTimer,      StopTimer,
+                                 Present,    PaintSearching, PaintRound, Launch,
+                                 RunTime,    AskToClose,  Request,       Cancel,
+                                 EndSession, Pause,       EndLaunched,   LeaveLaunched};
+
 // Empties folder (this session only) when folder\exe cannot be opened.
-static void SwitchOffUnusable(char *folder, const char *exe)
+void SwitchOffUnusable(char *folder, const char *exe)
 {
     char path[kTextSetting];
     if (!FormatText(path, sizeof path, "%s\\%s", folder, exe) || !FileCanBeOpened(path))
         folder[0] = '\0';
 }
 
-static LRESULT OnCreate(HWND window)
+LRESULT OnCreate(HWND window)
 {
-    SeedRandom(static_cast<unsigned>(time(nullptr)));
+    unsigned seed = static_cast<unsigned>(time(nullptr));
+    SeedRandom(seed);
     if (fChildPreview)
         return 0;
     if (ReadConfigurationInRegistry() == -1) {
@@ -52,14 +139,17 @@ static LRESULT OnCreate(HWND window)
                     "Binary not found", MB_ICONERROR | MB_OK);
         return -1;
     }
-    SetTimer(window, kTimerPoll, static_cast<UINT>(TimerPoll), nullptr);
+    sessionWindow = window;
+    worker.Start(NotifyRoundReady, nullptr, seed);
+    // Before the first round the process sign is the MESS executable's.
+    CycleStart(cycle, &kPlatform, {TimerPoll, TimerEndRun, TimerStart, TimerStarting}, MessExe);
     RegisterHotKey(window, kHotKeyEscape, 0, VK_ESCAPE);
     RegisterHotKey(window, kHotKeyBackspace, 0, VK_BACK);
     RegisterHotKey(window, kHotKeyPause, 0, VK_PAUSE);
     return 0;
 }
 
-static LRESULT OnEraseBackground(HWND window)
+LRESULT OnEraseBackground(HWND window)
 {
     HDC dc = GetDC(window);
     RECT client;
@@ -71,7 +161,7 @@ static LRESULT OnEraseBackground(HWND window)
     return 1;
 }
 
-static LRESULT OnPreviewPaint(HWND window)
+LRESULT OnPreviewPaint(HWND window)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
@@ -84,46 +174,14 @@ static LRESULT OnPreviewPaint(HWND window)
     return 0;
 }
 
-static void OnHotKey(HWND window, WPARAM id)
+void OnRoundReady()
 {
-    switch (id) {
-    case kHotKeyEscape:
-        DestroyWindow(window);
-        PostQuitMessage(1);
-        break;
-    case kHotKeyPause:
-        if (HWND emulator = FindWindowA("MAME", nullptr))
-            CloseEmulatorWindow(emulator);
-        break;
-    case kHotKeyBackspace:
-        Kill_emu_on_exit = 0;
-        DestroyWindow(window);
-        PostQuitMessage(1);
-        break;
-    default:
-        break;
-    }
+    Round round;
+    if (worker.Take(&round))
+        CycleRoundReady(cycle, std::move(round));
 }
 
-static void OnDestroy(HWND window)
-{
-    for (UINT_PTR timer = kTimerPoll; timer <= kTimerStarting; ++timer)
-        KillTimer(window, timer);
-    if (!Kill_emu_on_exit)
-        return;
-    // Ask the emulator to close and wait for it, but never for ever: one
-    // that ignores the request or hangs is ended after the wait.
-    DWORD start = GetTickCount();
-    while (EmulatorPresent()) {
-        if (GetTickCount() - start >= kShutdownWaitMs) {
-            EndEmulatorProcesses();
-            break;
-        }
-        if (HWND emulator = FindWindowA("MAME", nullptr))
-            CloseEmulatorWindow(emulator);
-        Sleep(100);
-    }
-}
+}   // namespace
 
 LRESULT WINAPI ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -132,7 +190,11 @@ LRESULT WINAPI ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         return OnCreate(window);
     case WM_TIMER:
         if (!fChildPreview)
-            RunCycleTimer(window, wParam);
+            CycleTimer(cycle, static_cast<int>(wParam));
+        return 0;
+    case kRoundReadyMessage:
+        if (!fChildPreview)
+            OnRoundReady();
         return 0;
     case WM_ERASEBKGND:
         if (fChildPreview)
@@ -144,13 +206,15 @@ LRESULT WINAPI ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         return OnPreviewPaint(window);
     case WM_HOTKEY:
         if (!fChildPreview)
-            OnHotKey(window, wParam);
+            CycleHotKey(cycle, static_cast<int>(wParam));
         break;
     case WM_CLOSE:
         DestroyWindow(window);
         return 0;
     case WM_DESTROY:
-        OnDestroy(window);
+        // The preview started nothing, so it ends, closes and looks for nothing.
+        if (!fChildPreview)
+            CycleShutdown(cycle);
         return 0;
     case WM_MOUSEMOVE:
     case WM_ACTIVATE:

@@ -1,76 +1,155 @@
 #include "saver/splash.h"
 
-// The choice that follows blocks the thread for a while; some window systems
-// (Wine's among them) put what was painted on the screen only when the
-// program next looks at its message queue. A look that takes nothing out of
-// the queue shows "Searching..." at once and handles no input.
-static void ShowPaintedNow()
+#include <cstring>
+
+#include "artwork/picture.h"
+
+namespace {
+
+// One painting of the splash: the window's device context, the dark brush
+// and the splash font, given back when it ends.
+class SplashPainting {
+public:
+    explicit SplashPainting(HWND window) : window_(window), dc_(GetDC(window))
+    {
+        area_ = SplashArea(window);
+        brush_ = CreateSolidBrush(kBackgroundColour);
+        font_ = CreateFontA(SplashFontHeight(dc_), 0, 0, 0, 900, FALSE, FALSE, FALSE,
+                            ANSI_CHARSET, 0, 0, 0, 0, "Arial");
+        previousFont_ = SelectObject(dc_, font_);
+        SetBkMode(dc_, TRANSPARENT);
+        RECT client;
+        GetClientRect(window, &client);
+        FillRect(dc_, &client, brush_);
+    }
+    ~SplashPainting()
+    {
+        SelectObject(dc_, previousFont_);
+        ReleaseDC(window_, dc_);
+        DeleteObject(font_);
+        DeleteObject(brush_);
+    }
+    SplashPainting(const SplashPainting &) = delete;
+    SplashPainting &operator=(const SplashPainting &) = delete;
+
+    HDC dc() const { return dc_; }
+    const RECT &area() const { return area_; }
+
+    void Text(const char *text, RECT area, UINT flags, COLORREF colour)
+    {
+        SetTextColor(dc_, colour);
+        // DrawText may change the rectangle it is given.
+        DrawTextA(dc_, text, -1, &area, flags);
+    }
+
+private:
+    HWND window_;
+    HDC dc_;
+    RECT area_;
+    HBRUSH brush_;
+    HFONT font_;
+    HGDIOBJ previousFont_;
+};
+
+// Some window systems (Wine's among them) put what was painted on the screen
+// only when the program next looks at its message queue; a look that takes
+// nothing out shows it at once.
+void ShowPaintedNow()
 {
     MSG message;
     PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
 }
+
+void PaintNote(HDC dc, const RECT &area, const char *note)
+{
+    HFONT font = CreateFontA(SplashFontHeight(dc) * 3 / 8, 0, 0, 0, 700, FALSE, FALSE, FALSE,
+                             ANSI_CHARSET, 0, 0, 0, 0, "Arial");
+    HGDIOBJ previous = SelectObject(dc, font);
+    int middle = (area.top + area.bottom) / 2;
+    RECT line = {area.left, middle + (area.bottom - area.top) / 8, area.right,
+                 middle + (area.bottom - area.top) / 4};
+    DrawTextA(dc, note, -1, &line, kTitleFlags);
+    SelectObject(dc, previous);
+    DeleteObject(font);
+}
+
+// The decoded rows become a DIB section in one block copy.
+void PaintPictureIn(HDC dc, const RECT &area, const RoundPicture &picture)
+{
+    if (picture.pixels.empty())
+        return;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = picture.width;
+    info.bmiHeader.biHeight = -picture.height;   // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void *bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap)
+        return;
+    memcpy(bits, picture.pixels.data(), picture.pixels.size());
+    HDC memory = CreateCompatibleDC(dc);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    RECT pictureRect = {0, 0, picture.width, picture.height};
+    int saved = SaveDC(dc);
+    IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
+    SetViewportOrgEx(dc, area.left, area.top, nullptr);
+    PaintPicture(dc, area.right - area.left, area.bottom - area.top, memory, &pictureRect,
+                 picture.mode);
+    RestoreDC(dc, saved);
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    DeleteObject(bitmap);
+}
+
+}   // namespace
 
 int SplashFontHeight(HDC dc)
 {
     return -MulDiv(56, GetDeviceCaps(dc, LOGPIXELSY), 72);
 }
 
-void SplashSearching(Splash &splash, HWND window)
+RECT SplashArea(HWND window)
 {
-    splash.window = window;
-    splash.dc = GetDC(window);
-    GetClientRect(window, &splash.client);
-    splash.brush = CreateSolidBrush(kBackgroundColour);
-    FillRect(splash.dc, &splash.client, splash.brush);
-    splash.font = CreateFontA(SplashFontHeight(splash.dc), 0, 0, 0, 900, FALSE, FALSE, FALSE,
-                              ANSI_CHARSET, 0, 0, 0, 0, "Arial");
-    splash.previousFont = SelectObject(splash.dc, splash.font);
-    SetTextColor(splash.dc, kSearchingColour);
-    SetBkMode(splash.dc, TRANSPARENT);
-    RECT area = splash.client;
-    DrawTextA(splash.dc, "Searching...", -1, &area, kTitleFlags);
+    // The window's client area starts at the virtual screen's corner; the
+    // primary monitor starts at (0, 0) of the screen.
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    RECT area = {-origin.x, -origin.y, GetSystemMetrics(SM_CXSCREEN) - origin.x,
+                 GetSystemMetrics(SM_CYSCREEN) - origin.y};
+    RECT client;
+    GetClientRect(window, &client);
+    // A window that is not full-screen (tools, tests) keeps its own area.
+    if (client.right < area.right - area.left || client.bottom < area.bottom - area.top)
+        return client;
+    return area;
+}
+
+void PaintSearchingScreen(HWND window, const char *note)
+{
+    SplashPainting splash(window);
+    splash.Text("Searching...", splash.area(), kTitleFlags, kSearchingColour);
+    if (note && note[0])
+        PaintNote(splash.dc(), splash.area(), note);
     ShowPaintedNow();
 }
 
-void SplashClear(Splash &splash)
+void PaintRoundScreen(HWND window, const Round &round)
 {
-    FillRect(splash.dc, &splash.client, splash.brush);
-}
+    SplashPainting splash(window);
+    const RECT &area = splash.area();
+    PaintPictureIn(splash.dc(), area, round.picture);
 
-void SplashTitleCard(Splash &splash, const char *title, const char *subtitle)
-{
-    const RECT &c = splash.client;
-    RECT upper = {c.left, c.top, c.right, c.bottom / 2};
-    RECT lower = {c.left, c.bottom / 2, c.right, c.bottom};
-
-    // DrawText may change the rectangle it is given; draw on copies.
-    SetTextColor(splash.dc, kShadowColour);
-    SetBkMode(splash.dc, TRANSPARENT);
-    RECT area = upper;
-    DrawTextA(splash.dc, title, -1, &area, kTitleFlags);
-    area = lower;
-    DrawTextA(splash.dc, subtitle, -1, &area, kSubtitleFlags);
-
+    int half = area.top + (area.bottom - area.top) / 2;
+    RECT upper = {area.left, area.top, area.right, half};
+    RECT lower = {area.left, half, area.right, area.bottom};
+    splash.Text(round.title, upper, kTitleFlags, kShadowColour);
+    splash.Text(round.subtitle, lower, kSubtitleFlags, kShadowColour);
     OffsetRect(&upper, -1, -1);
     OffsetRect(&lower, -1, -1);
-    SetTextColor(splash.dc, kTitleColour);
-    SetBkMode(splash.dc, TRANSPARENT);
-    area = upper;
-    DrawTextA(splash.dc, title, -1, &area, kTitleFlags);
-    area = lower;
-    DrawTextA(splash.dc, subtitle, -1, &area, kSubtitleFlags);
-}
-
-void SplashRelease(Splash &splash)
-{
-    if (splash.dc) {
-        if (splash.previousFont)
-            SelectObject(splash.dc, splash.previousFont);
-        ReleaseDC(splash.window, splash.dc);
-    }
-    if (splash.font)
-        DeleteObject(splash.font);
-    if (splash.brush)
-        DeleteObject(splash.brush);
-    splash = Splash();
+    splash.Text(round.title, upper, kTitleFlags, kTitleColour);
+    splash.Text(round.subtitle, lower, kSubtitleFlags, kTitleColour);
+    ShowPaintedNow();
 }

@@ -9,10 +9,14 @@
 //                            command line" to fakemame.log beside it, opens a
 //                            full-screen top-level window of class "MAME" and
 //                            exits when that window gets WM_CLOSE (logging
-//                            "close<TAB>pid").
+//                            "close<TAB>pid"); "args<TAB>pid<TAB>word..." logs
+//                            the words the C runtime split the line into.
 //
 // Fault switches, as files beside the executable:
 //   fake-ignore-close   the window ignores WM_CLOSE
+//   fake-crash          the process dies at start with an access-violation code
+//   fake-quit           the process ends at once, without a window
+//   fake-quit-GAME      the same, only when GAME is the last word
 //   fake-no-window      runs without any window until fake-stop appears (or 5 min)
 //   fake-hang-listxml   -listxml never answers (sleeps 10 min)
 #include <windows.h>
@@ -106,6 +110,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     char current[MAX_PATH] = "";
     GetCurrentDirectoryA(sizeof current, current);
     AppendLog("start\t" + std::to_string(GetCurrentProcessId()) + "\t" + current + "\t" + commandLine);
+    // The words as the C runtime split them: what a real emulator would see.
+    std::string words = "args\t" + std::to_string(GetCurrentProcessId());
+    for (int i = 1; i < __argc; ++i)
+        words += std::string("\t") + __argv[i];
+    AppendLog(words);
+    if (SwitchOn("fake-quit") || (__argc > 1 && SwitchOn(("fake-quit-" + std::string(__argv[__argc - 1])).c_str())))
+        return 0;
+    if (SwitchOn("fake-crash"))
+        ExitProcess(0xC0000005);
     for (int i = 0; SwitchOn("fake-no-window") && i < 3000 && !SwitchOn("fake-stop"); ++i)
         Sleep(100);
     if (SwitchOn("fake-no-window"))

@@ -1,13 +1,11 @@
-// The emulator presence test against real processes: copies of the stand-in
-// emulator run under a name of the test's choosing.
+// The session's emulators against real processes: copies of the stand-in
+// emulator, launched by the saver's own code or by "the user".
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
-#include "config/settings.h"
 #include "saver/presence.h"
 #include "support/test_files.h"
 
@@ -15,146 +13,122 @@ using std::string;
 
 namespace {
 
-bool WaitFor(bool (*condition)(), DWORD ms)
+template <typename Condition>
+bool WaitFor(Condition condition, DWORD ms)
 {
-    DWORD start = GetTickCount();
-    while (!condition()) {
+    for (DWORD start = GetTickCount(); !condition(); Sleep(50))
         if (GetTickCount() - start > ms)
             return false;
-        Sleep(50);
-    }
     return true;
 }
-
-// A copy of the stand-in as NAME in a folder of its own, with fault switches.
-class StandIn {
-public:
-    StandIn(const string &name, const char *switchFile)
-    {
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof temp, temp);
-        folder_ = string(temp) + "quillmere-presence-" + std::to_string(GetTickCount()) + "-" +
-                  name + "\\";
-        CreateDirectoryA(folder_.c_str(), nullptr);
-        exe_ = folder_ + name;
-        CopyFileA((ExecutableFolder() + "fakemame.exe").c_str(), exe_.c_str(), FALSE);
-        if (switchFile)
-            Touch(switchFile);
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        string command = "\"" + exe_ + "\" game";
-        started_ = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                  folder_.c_str(), &startup, &process_) != 0;
-    }
-    ~StandIn()
-    {
-        Touch("fake-stop");
-        if (started_) {
-            if (WaitForSingleObject(process_.hProcess, 5000) != WAIT_OBJECT_0)
-                TerminateProcess(process_.hProcess, 1);
-            CloseHandle(process_.hProcess);
-            CloseHandle(process_.hThread);
-        }
-    }
-    bool Started() const { return started_; }
-    bool Running() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
-    DWORD Id() const { return process_.dwProcessId; }
-    HANDLE Process() const { return process_.hProcess; }
-
-private:
-    void Touch(const string &file)
-    {
-        HANDLE h = CreateFileA((folder_ + file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               0, nullptr);
-        CloseHandle(h);
-    }
-    string folder_, exe_;
-    PROCESS_INFORMATION process_ = {};
-    bool started_ = false;
-};
 
 bool MameWindowShown()
 {
     return FindWindowA("MAME", nullptr) != nullptr;
 }
 
-bool MameWindowGone()
-{
-    return FindWindowA("MAME", nullptr) == nullptr;
-}
+// A copy of the stand-in as NAME in a folder of its own, with fault switches.
+struct StandIn {
+    string folder, exe;
+    StandIn(const string &name, std::initializer_list<const char *> switches)
+    {
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof temp, temp);
+        folder = string(temp) + "quillmere-presence-" + std::to_string(GetTickCount()) + "\\";
+        CreateDirectoryA(folder.c_str(), nullptr);
+        exe = folder + name;
+        CopyFileA((ExecutableFolder() + "fakemame.exe").c_str(), exe.c_str(), FALSE);
+        for (const char *file : switches)
+            CloseHandle(CreateFileA((folder + file).c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS, 0, nullptr));
+    }
+    string Command() const { return "\"" + exe + "\" game"; }
+};
+
+// "The user's own" emulator: started here, not by the saver's code.
+struct UserProcess {
+    PROCESS_INFORMATION info = {};
+    explicit UserProcess(const StandIn &standIn)
+    {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        string command = standIn.Command();
+        CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                       standIn.folder.c_str(), &startup, &info);
+    }
+    bool Running() const { return WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT; }
+    ~UserProcess()
+    {
+        TerminateProcess(info.hProcess, 1);
+        WaitForSingleObject(info.hProcess, 5000);
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+    }
+};
 
 class Presence : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ResetSettings();
-        ASSERT_TRUE(WaitFor(MameWindowGone, 5000)) << "a MAME window is left from elsewhere";
-    }
-    void TearDown() override { ResetSettings(); }
+    void SetUp() override { ASSERT_TRUE(WaitFor([] { return !MameWindowShown(); }, 5000)); }
+    void TearDown() override { EndLaunchedEmulators(); }
 };
 
 }  // namespace
 
-TEST_F(Presence, NothingRunningIsAbsentEvenWithEmptyNames)
+TEST_F(Presence, OnlyLaunchedEmulatorsAreEndedAfterIgnoringClose)
 {
-    EXPECT_FALSE(EmulatorPresent());
-    EXPECT_EQ(nullptr, GetMessProcessHandle());
-}
+    StandIn ours("stubborn.exe", {"fake-ignore-close"});
+    StandIn theirs("users.exe", {"fake-ignore-close"});
+    UserProcess user(theirs);
+    string command = ours.Command();
+    ASSERT_TRUE(LaunchEmulator(&command[0], ours.folder.c_str()));
+    ASSERT_TRUE(WaitFor(MameWindowShown, 5000));
+    EXPECT_TRUE(LaunchedEmulatorRunning());
+    EXPECT_EQ(-1, LaunchedRunTime());
 
-TEST_F(Presence, WindowlessProcessFoundByItsExactFileName)
-{
-    StandIn emulator("standinmess.exe", "fake-no-window");
-    ASSERT_TRUE(emulator.Started());
+    AskEmulatorsToClose();
     Sleep(300);
-    ASSERT_TRUE(emulator.Running());
-    ASSERT_FALSE(MameWindowShown());
-
-    MameOrMess = 0;
-    strcpy(MessExe, "standinmess.exe");
-    HANDLE found = GetMessProcessHandle();
+    EXPECT_TRUE(LaunchedEmulatorRunning()) << "it ignores WM_CLOSE";
+    EndLaunchedEmulators();
+    EXPECT_FALSE(LaunchedEmulatorRunning());
+    EXPECT_TRUE(user.Running()) << "a process the saver did not launch is never ended";
+    HANDLE found = GetMessProcessHandle("users.exe");
     ASSERT_NE(nullptr, found);
-    EXPECT_EQ(emulator.Id(), GetProcessId(found));
+    EXPECT_EQ(user.info.dwProcessId, GetProcessId(found));
     CloseHandle(found);
-    EXPECT_TRUE(EmulatorPresent());
-
-    // The process sign follows MameOrMess: MAME's name is asked now.
-    MameOrMess = 1;
-    strcpy(MameExe, "othermame.exe");
-    EXPECT_FALSE(EmulatorPresent());
-
-    // Letter case counts: a name typed otherwise is not the emulator.
-    MameOrMess = 0;
-    strcpy(MessExe, "StandInMess.exe");
-    EXPECT_EQ(nullptr, GetMessProcessHandle());
-    EXPECT_FALSE(EmulatorPresent());
 }
 
-TEST_F(Presence, MameWindowOfAnyProcessCounts)
+TEST_F(Presence, RunTimeOfAnEmulatorThatDiesAtStart)
 {
-    StandIn emulator("somethingelse.exe", nullptr);
-    ASSERT_TRUE(emulator.Started());
-    ASSERT_TRUE(WaitFor(MameWindowShown, 5000));
-    strcpy(MessExe, "notthere.exe");
-    strcpy(MameExe, "notthere.exe");
-    for (int mameOrMess : {0, 1}) {
-        MameOrMess = mameOrMess;
-        EXPECT_TRUE(EmulatorPresent());
+    StandIn crashing("crashing.exe", {"fake-crash"});
+    string command = crashing.Command();
+    ASSERT_TRUE(LaunchEmulator(&command[0], crashing.folder.c_str()));
+    ASSERT_TRUE(WaitFor([] { return !LaunchedEmulatorRunning(); }, 5000));
+    int64_t ran = LaunchedRunTime();
+    EXPECT_GE(ran, 0);
+    EXPECT_LT(ran, 3000);
+    string missing = "\"C:\\nowhere\\mame.exe\" game";
+    EXPECT_FALSE(LaunchEmulator(&missing[0], "C:\\"));
+}
+
+TEST_F(Presence, SignsOfAnEmulatorTheSaverDidNotLaunch)
+{
+    StandIn windowless("standinmess.exe", {"fake-no-window"});
+    {
+        UserProcess user(windowless);
+        ASSERT_TRUE(WaitFor([&] { return GetMessProcessHandle("standinmess.exe") != nullptr; },
+                            5000));
+        EXPECT_FALSE(MameWindowShown());
+        EXPECT_TRUE(EmulatorPresent("standinmess.exe"));
+        // Letter case counts: a name typed otherwise is not the emulator.
+        EXPECT_EQ(nullptr, GetMessProcessHandle("StandInMess.exe"));
+        EXPECT_FALSE(EmulatorPresent("StandInMess.exe"));
+        EXPECT_FALSE(EmulatorPresent(""));
     }
-    SendMessageA(FindWindowA("MAME", nullptr), WM_CLOSE, 0, 0);
-    EXPECT_TRUE(WaitFor(MameWindowGone, 5000));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(emulator.Process(), 5000));
-    EXPECT_FALSE(EmulatorPresent());
-}
-
-TEST_F(Presence, EndEmulatorProcessesEndsOneThatIgnoresClose)
-{
-    StandIn emulator("stubborn.exe", "fake-ignore-close");
-    ASSERT_TRUE(emulator.Started());
+    StandIn windowed("other.exe", {});
+    UserProcess user(windowed);
     ASSERT_TRUE(WaitFor(MameWindowShown, 5000));
-    SendMessageA(FindWindowA("MAME", nullptr), WM_CLOSE, 0, 0);
-    Sleep(200);
-    ASSERT_TRUE(emulator.Running());
-    EndEmulatorProcesses();
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(emulator.Process(), 5000));
-    EXPECT_TRUE(WaitFor(MameWindowGone, 5000));
+    EXPECT_TRUE(EmulatorPresent("notthere.exe")) << "any window of class MAME counts";
+    AskEmulatorsToClose();
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(user.info.hProcess, 5000));
+    EXPECT_FALSE(EmulatorPresent("notthere.exe"));
 }

@@ -1,0 +1,199 @@
+#include "saver/cycle.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "base/format.h"
+
+namespace {
+
+const CyclePlatform &P(const RunCycle &cycle)
+{
+    return *cycle.platform;
+}
+
+void Kill(RunCycle &cycle, std::initializer_list<int> ids)
+{
+    for (int id : ids)
+        P(cycle).KillTimer(P(cycle).context, id);
+}
+
+void Arm(RunCycle &cycle, int id, int32_t ms)
+{
+    P(cycle).SetTimer(P(cycle).context, id, ms);
+}
+
+bool EmulatorPresent(RunCycle &cycle)
+{
+    return P(cycle).EmulatorPresent(P(cycle).context, cycle.exe);
+}
+
+void RequestRound(RunCycle &cycle)
+{
+    RoundRequest request;
+    request.pixels = cycle.pixels;
+    request.recent.assign(cycle.recent.begin(), cycle.recent.end());
+    request.refused = cycle.refused;
+    cycle.preparing = true;
+    P(cycle).RequestRound(P(cycle).context, std::move(request));
+}
+
+// The launch of the last round, judged once its emulator is gone: gone
+// within kFailedStartMs without being asked is a failed start.
+void JudgeLaunch(RunCycle &cycle)
+{
+    if (!cycle.judging)
+        return;
+    cycle.judging = false;
+    int64_t ran = cycle.launchFailed ? 0 : P(cycle).LaunchedRunTime(P(cycle).context);
+    bool failed = !cycle.closeAsked && ran >= 0 && ran < kFailedStartMs;
+    if (!failed) {
+        cycle.failuresInRow = 0;
+        cycle.backoffMs = 0;
+        cycle.note[0] = '\0';
+        return;
+    }
+    const std::string &key = cycle.current.key;
+    if (++cycle.failures[key] == kFailuresBeforeRefusal)
+        cycle.refused.push_back(key);
+    if (++cycle.failuresInRow >= kFailuresBeforeBackoff) {
+        cycle.backoffMs = cycle.backoffMs == 0 ? kFirstBackoffMs
+                                               : std::min(cycle.backoffMs * 2, kLongestBackoffMs);
+        // Names what was tried last; cut to the line rather than not said.
+        FormatText(cycle.note, sizeof cycle.note, "The emulator keeps exiting at once (last: %.60s)",
+                   cycle.current.software);
+    }
+}
+
+void Poll(RunCycle &cycle)
+{
+    if (EmulatorPresent(cycle))
+        return;
+    Kill(cycle, {kTimerEndRun, kTimerPoll, kTimerStart});
+    JudgeLaunch(cycle);
+    P(cycle).PaintSearching(P(cycle).context, cycle.note);
+    if (cycle.backoffMs > 0) {
+        Arm(cycle, kTimerRetry, cycle.backoffMs);
+        return;
+    }
+    RequestRound(cycle);
+}
+
+void Launch(RunCycle &cycle)
+{
+    Kill(cycle, {kTimerEndRun, kTimerPoll, kTimerStart, kTimerStarting});
+    if (!EmulatorPresent(cycle)) {
+        cycle.launchFailed = !P(cycle).Launch(P(cycle).context, cycle.current);
+        cycle.judging = true;
+        cycle.closeAsked = false;
+    }
+    Arm(cycle, kTimerEndRun, cycle.timers.endRun);
+    Arm(cycle, kTimerStarting, cycle.timers.starting);
+}
+
+void AskToClose(RunCycle &cycle)
+{
+    cycle.closeAsked = true;
+    P(cycle).AskToClose(P(cycle).context);
+}
+
+}   // namespace
+
+void CycleStart(RunCycle &cycle, const CyclePlatform *platform, const CycleTimers &timers,
+                const char *exe)
+{
+    cycle.platform = platform;
+    cycle.timers = timers;
+    CopyText(cycle.exe, sizeof cycle.exe, exe);
+    Arm(cycle, kTimerPoll, timers.poll);
+}
+
+void CycleTimer(RunCycle &cycle, int id)
+{
+    if (cycle.ended)
+        return;
+    switch (id) {
+    case kTimerPoll:
+        Poll(cycle);
+        break;
+    case kTimerEndRun:
+        AskToClose(cycle);
+        break;
+    case kTimerStart:
+        Launch(cycle);
+        break;
+    case kTimerStarting:
+        Kill(cycle, {kTimerStarting});
+        Arm(cycle, kTimerPoll, cycle.timers.poll);
+        break;
+    case kTimerRetry:
+        Kill(cycle, {kTimerRetry});
+        RequestRound(cycle);
+        break;
+    default:
+        break;
+    }
+}
+
+void CycleRoundReady(RunCycle &cycle, Round round)
+{
+    if (cycle.ended || !cycle.preparing)
+        return;
+    cycle.preparing = false;
+    if (!round.chosen) {
+        // "Searching..." stays up; the next poll tries again.
+        Arm(cycle, kTimerPoll, cycle.timers.poll);
+        return;
+    }
+    cycle.current = std::move(round);
+    CopyText(cycle.exe, sizeof cycle.exe, cycle.current.exe);
+    cycle.recent.push_front(cycle.current.key);
+    if (cycle.recent.size() > static_cast<size_t>(kRepeatWindow))
+        cycle.recent.pop_back();
+    P(cycle).PaintRound(P(cycle).context, cycle.current);
+    Arm(cycle, kTimerStart, cycle.timers.start);
+}
+
+void CycleHotKey(RunCycle &cycle, int id)
+{
+    if (cycle.ended)
+        return;
+    switch (id) {
+    case kHotKeyEscape:
+        P(cycle).EndSession(P(cycle).context);
+        break;
+    case kHotKeyPause:
+        AskToClose(cycle);
+        break;
+    case kHotKeyBackspace:
+        cycle.killOnExit = false;
+        P(cycle).EndSession(P(cycle).context);
+        break;
+    default:
+        break;
+    }
+}
+
+void CycleShutdown(RunCycle &cycle)
+{
+    if (cycle.ended || !cycle.platform)
+        return;
+    cycle.ended = true;
+    Kill(cycle, {kTimerPoll, kTimerEndRun, kTimerStart, kTimerStarting, kTimerRetry});
+    P(cycle).CancelRound(P(cycle).context);
+    if (!cycle.killOnExit) {
+        P(cycle).LeaveLaunched(P(cycle).context);
+        return;
+    }
+    // Ask, and wait for the emulator to go, but never for ever: what still
+    // runs after the wait is ended only when this session launched it.
+    uint64_t start = P(cycle).Now(P(cycle).context);
+    while (EmulatorPresent(cycle)) {
+        if (P(cycle).Now(P(cycle).context) - start >= static_cast<uint64_t>(kShutdownWaitMs)) {
+            P(cycle).EndLaunched(P(cycle).context);
+            break;
+        }
+        P(cycle).AskToClose(P(cycle).context);
+        P(cycle).Sleep(P(cycle).context, kShutdownStepMs);
+    }
+}

@@ -1,0 +1,190 @@
+#include "saver/round.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+#include "base/files.h"
+#include "base/format.h"
+#include "config/settings.h"
+#include "emulator/report.h"
+#include "emulator/runner.h"
+#include "saver/titlecard.h"
+
+namespace {
+
+const char kArcadeKind[] = "MAME";
+const char kMessKind[] = "MESS";
+
+bool Contains(const std::vector<std::string> &keys, const std::string &key)
+{
+    return std::find(keys.begin(), keys.end(), key) != keys.end();
+}
+
+// Entries of the ROM folder other than "." and "..".
+int CountRomEntries()
+{
+    DIR *dir = OpenFolder(MameRomsPath);
+    if (!dir)
+        return 0;
+    int count = 0;
+    while (dirent *item = readdir(dir))
+        if (strcmp(item->d_name, ".") != 0 && strcmp(item->d_name, "..") != 0)
+            ++count;
+    closedir(dir);
+    return count;
+}
+
+// Was key chosen too lately to come again? Arcade games look back over the
+// latest arcade rounds only, and over fewer than 20 when the ROM folder holds
+// fewer than 21 entries, so a small folder shows every game once before any
+// comes back. romEntries is counted on first need (-1: not yet).
+bool TooRecent(const std::vector<std::string> &recent, const std::string &key, int mameOrMess,
+               int *romEntries)
+{
+    if (!Contains(recent, key))
+        return false;
+    int window = kRepeatWindow;
+    if (mameOrMess == 1) {
+        if (*romEntries < 0)
+            *romEntries = CountRomEntries();
+        window = std::min(window, *romEntries - 1);
+    }
+    const std::string kind = key.substr(0, key.find('\t') + 1);
+    for (const std::string &earlier : recent) {
+        if (window <= 0)
+            break;
+        if (earlier.compare(0, kind.size(), kind) != 0)
+            continue;
+        if (earlier == key)
+            return true;
+        --window;
+    }
+    return false;
+}
+
+// The decoder's rows, laid out as the shell paints them.
+struct PictureRows {
+    RoundPicture *picture;
+    int bytesPerPixel;
+    std::vector<unsigned char *> rows;
+};
+
+unsigned char **MakePictureRows(void *context, int width, int height)
+{
+    PictureRows *made = static_cast<PictureRows *>(context);
+    RoundPicture &picture = *made->picture;
+    picture.width = width;
+    picture.height = height;
+    picture.stride = (static_cast<size_t>(width) * made->bytesPerPixel + 3) & ~static_cast<size_t>(3);
+    picture.pixels.assign(picture.stride * static_cast<size_t>(height), 0);
+    made->rows.resize(static_cast<size_t>(height));
+    for (int y = 0; y < height; ++y)
+        made->rows[y] = picture.pixels.data() + picture.stride * static_cast<size_t>(y);
+    return made->rows.data();
+}
+
+void DecodePicture(const char *path, int mode, PngPixels pixels, RoundPicture *picture)
+{
+    PictureRows made{picture, 3, {}};
+    if (!DecodePNGInto(path, {pixels, MakePictureRows, &made}))
+        *picture = RoundPicture();
+    else
+        picture->mode = mode;
+}
+
+void Describe(Round &round)
+{
+    const char *folder = round.mameOrMess == 1 ? MamePath : MessPath;
+    const char *exe = round.mameOrMess == 1 ? MameExe : MessExe;
+    const char *name = round.mameOrMess == 1 ? round.software : round.machine;
+    char description[1024] = "", year[1024] = "";
+    int found = GetDriverInformation(folder, exe, name, description, year);
+    TitleCard card = ChooseTitleCard(round.mameOrMess, found != 0, description, round.machine,
+                                     round.software);
+    CopyText(round.title, sizeof round.title, card.title);
+    CopyText(round.subtitle, sizeof round.subtitle, card.subtitle);
+}
+
+}   // namespace
+
+std::string RoundKey(int mameOrMess, const char *machine, const char *software)
+{
+    if (mameOrMess == 1)
+        return std::string(kArcadeKind) + '\t' + software;
+    return std::string(kMessKind) + '\t' + machine + '\t' + software;
+}
+
+namespace {
+
+// Screens each choice before any query is made about it.
+struct Screen {
+    const RoundRequest *request;
+    std::chrono::steady_clock::time_point start;
+    int redraws = 0;
+    int romEntries = -1;
+    bool redrawn = false;   // the last refusal was a repeat, not a failure
+};
+
+bool ScreenChoice(void *context, int mameOrMess, const char *machine, const char *software)
+{
+    Screen &screen = *static_cast<Screen *>(context);
+    std::string key = RoundKey(mameOrMess, machine, software);
+    if (Contains(screen.request->refused, key))
+        return false;
+    // Repeats are drawn again for a while; after that one is better than
+    // nothing (the other choices may all be refused, slowly, by queries).
+    bool picky = screen.redraws < kRepeatRedraws &&
+                 std::chrono::steady_clock::now() - screen.start <
+                     std::chrono::milliseconds(kChoiceTimeMs / 2);
+    if (picky && TooRecent(screen.request->recent, key, mameOrMess, &screen.romEntries)) {
+        ++screen.redraws;
+        screen.redrawn = true;
+        return false;
+    }
+    return true;
+}
+
+}   // namespace
+
+Round PrepareRound(const RoundRequest &request)
+{
+    Round round;
+    auto start = std::chrono::steady_clock::now();
+    Screen screen{&request, start};
+    SetChoiceFilter(ScreenChoice, &screen);
+    // Repeats drawn again do not count as calls: they cost no query.
+    for (int call = 0; call < kChoicesPerRound;) {
+        if (RunnerCancelled() ||
+            std::chrono::steady_clock::now() - start > std::chrono::milliseconds(kChoiceTimeMs))
+            break;
+        screen.redrawn = false;
+        if (ChooseSoftware(round.machine, round.software, round.command) != 0) {
+            call += screen.redrawn ? 0 : 1;
+            continue;
+        }
+        round.chosen = true;
+        break;
+    }
+    SetChoiceFilter(nullptr, nullptr);
+    if (!round.chosen)
+        return round;
+    round.mameOrMess = MameOrMess;
+    round.key = RoundKey(round.mameOrMess, round.machine, round.software);
+    // An arcade choice leaves the machine as it was: it has none.
+    if (round.mameOrMess == 1)
+        round.machine[0] = '\0';
+    CopyText(round.folder, sizeof round.folder, round.mameOrMess == 1 ? MamePath : MessPath);
+    CopyText(round.exe, sizeof round.exe, round.mameOrMess == 1 ? MameExe : MessExe);
+
+    char path[kPicturePathBytes];
+    int mode = kArtworkMode;
+    const char *parent = "";
+    int found = round.mameOrMess == 1
+                    ? GetMAMEPictureFor(path, round.software, parent, &mode)
+                    : GetMESSPictureFor(path, round.machine, parent, round.software, &mode);
+    if (found)
+        DecodePicture(path, mode, request.pixels, &round.picture);
+    Describe(round);
+    return round;
+}

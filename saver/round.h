@@ -1,0 +1,54 @@
+// One round of the session: what to show and what to launch, prepared off
+// the window thread and handed over whole.
+#pragma once
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "artwork/lookup.h"
+#include "artwork/png.h"
+#include "emulator/choose.h"
+
+// Decoded artwork, ready to be put on the screen as it is.
+struct RoundPicture {
+    int width = 0, height = 0;
+    int mode = kArtworkMode;            // how the splash lays it out
+    size_t stride = 0;                  // bytes a row, a multiple of 4
+    std::vector<unsigned char> pixels;  // height rows of stride bytes, top row first
+};
+
+struct Round {
+    bool chosen = false;                // false: nothing could be chosen this time
+    int mameOrMess = 0;                 // 1 arcade game under MAME, 0 MESS run
+    char machine[kMachineBytes] = "";
+    char software[kSoftwareBytes] = "";
+    char command[kCommandBytes] = "";
+    char folder[1024] = "";             // the emulator's folder: its current folder
+    char exe[1024] = "";                // the emulator executable's file name
+    char title[1024] = "";
+    char subtitle[1024] = "";
+    std::string key;                    // the machine and software, as RoundKey names them
+    RoundPicture picture;               // empty when no picture was found or could be read
+};
+
+struct RoundRequest {
+    PngPixels pixels = PngPixels::Bgr;  // the layout the shell paints from
+    std::vector<std::string> recent;    // keys of the latest rounds, newest first
+    std::vector<std::string> refused;   // keys not to be chosen again this session
+};
+
+// The name a round is known by: kind, machine and software.
+std::string RoundKey(int mameOrMess, const char *machine, const char *software);
+
+// The choice (at most kChoicesPerRound calls of ChooseSoftware and
+// kChoiceTimeMs, fewer when the runner is cancelled), then the artwork, its
+// decoding and the title card's texts. A choice in request.refused is never
+// taken; one in the repeat window of request.recent is drawn again, at most
+// kRepeatRedraws times and for half of kChoiceTimeMs, then taken. Runs on
+// the round worker's thread.
+Round PrepareRound(const RoundRequest &request);
+
+constexpr int kChoicesPerRound = 200;
+constexpr int kChoiceTimeMs = 10000;
+constexpr int kRepeatRedraws = 200;
+constexpr int kRepeatWindow = 20;

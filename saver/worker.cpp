@@ -1,0 +1,112 @@
+#include "saver/worker.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+#include "base/random.h"
+#include "emulator/runner.h"
+
+struct RoundWorker::Shared {
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::condition_variable ended;
+    bool stopping = false;
+    bool finished = false;
+    bool hasRequest = false;
+    RoundRequest request;
+    bool hasRound = false;
+    Round round;
+    std::atomic<bool> cancel{false};
+    void (*notify)(void *) = nullptr;
+    void *context = nullptr;
+};
+
+void RoundWorker::Run(std::shared_ptr<Shared> shared, unsigned seed)
+{
+    // The runtime's generator may be one per thread: this thread seeds its own.
+    SeedRandom(seed);
+    SetRunnerCancel(&shared->cancel);
+    for (;;) {
+        RoundRequest request;
+        {
+            std::unique_lock<std::mutex> lock(shared->mutex);
+            shared->wake.wait(lock, [&] { return shared->stopping || shared->hasRequest; });
+            if (shared->stopping)
+                break;
+            request = std::move(shared->request);
+            shared->hasRequest = false;
+        }
+        Round round = PrepareRound(request);
+        {
+            std::lock_guard<std::mutex> lock(shared->mutex);
+            if (shared->stopping)
+                break;
+            shared->round = std::move(round);
+            shared->hasRound = true;
+        }
+        shared->notify(shared->context);
+    }
+    SetRunnerCancel(nullptr);
+    std::lock_guard<std::mutex> lock(shared->mutex);
+    shared->finished = true;
+    shared->ended.notify_all();
+}
+
+bool RoundWorker::Start(void (*notify)(void *), void *context, unsigned seed)
+{
+    if (shared_)
+        return false;
+    shared_ = std::make_shared<Shared>();
+    shared_->notify = notify;
+    shared_->context = context;
+    thread_ = std::thread(Run, shared_, seed);
+    return true;
+}
+
+void RoundWorker::Request(RoundRequest request)
+{
+    if (!shared_)
+        return;
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    shared_->request = std::move(request);
+    shared_->hasRequest = true;
+    shared_->wake.notify_all();
+}
+
+bool RoundWorker::Take(Round *round)
+{
+    if (!shared_)
+        return false;
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    if (!shared_->hasRound)
+        return false;
+    *round = std::move(shared_->round);
+    shared_->hasRound = false;
+    return true;
+}
+
+bool RoundWorker::Stop(int waitMs)
+{
+    if (!shared_)
+        return true;
+    std::unique_lock<std::mutex> lock(shared_->mutex);
+    shared_->stopping = true;
+    shared_->cancel = true;
+    shared_->wake.notify_all();
+    bool finished = shared_->ended.wait_for(lock, std::chrono::milliseconds(waitMs),
+                                            [&] { return shared_->finished; });
+    lock.unlock();
+    if (finished)
+        thread_.join();
+    else
+        thread_.detach();
+    shared_.reset();
+    return finished;
+}
+
+RoundWorker::~RoundWorker()
+{
+    Stop(1000);
+}

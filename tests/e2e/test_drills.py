@@ -1,0 +1,211 @@
+"""Fault drills: the real Quillmere.scr under Wine meets hung queries, stubborn,
+crashing and vanishing emulators, odd settings, pictures and names. In every
+one it answers Escape at once and ends nothing it did not start. Each row
+adds a line to build/e2e/drills.txt: fault, seconds to answer Escape,
+processes left."""
+import os
+import shutil
+import subprocess
+import time
+import zipfile
+
+import pytest
+
+from harness import WORK, Emulator, process_alive, wait_until, winpath
+
+ROOT = os.path.join(WORK, "drills")
+GAMES = ["pacman", "galaga", "mspacman", "digdug"]
+
+
+def processes_of(folder):
+    """Linux pids of the live processes whose command line names folder."""
+    mark = winpath(folder).lower().encode()
+    pids = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open("/proc/%s/cmdline" % pid, "rb") as f:
+                if mark in f.read().replace(b"\0", b" ").lower() and process_alive(int(pid)):
+                    pids.append(int(pid))
+        except OSError:
+            pass
+    return pids
+
+
+def picture(path, spec):
+    """A PNG made by ImageMagick (cached by spec), or bytes that are no PNG."""
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    if spec == "corrupt":
+        with open(path, "wb") as f:
+            f.write(b"\x89PNG\r\n\x1a\n" + os.urandom(5000))
+        return
+    cache = os.path.join(WORK, "drill-%s.png" % spec.replace(" ", "_"))
+    if not os.path.exists(cache):
+        subprocess.run(["convert"] + spec.split() + ["PNG24:" + cache], check=True, timeout=300)
+    shutil.copy(cache, path)
+
+
+def close_users_emulator(env, drill, user):
+    """Lets the user's stubborn emulator go, the way a user would: it is told to
+    obey, then asked to close (a killed one can leave its window behind)."""
+    drill.mame.switch("fake-ignore-close", on=False)
+    env.driver("close", "MAME")
+    assert wait_until(lambda: user.poll() is not None, 10)
+
+
+class Drill:
+    def __init__(self, env, name):
+        assert env.driver("gone", "MAME", 10000)[0] == 0, "a MAME window is left over"
+        self.env, self.name = env, name
+        self.root = os.path.join(ROOT, name)
+        shutil.rmtree(self.root, ignore_errors=True)
+        self.roms = os.path.join(self.root, "roms")
+        os.makedirs(self.roms)
+        self.mame = Emulator("drill-mame", "mame.exe", reports=GAMES + ["nes"])
+        for game in GAMES:
+            self.rom(game + ".zip")
+
+    def rom(self, name):
+        open(os.path.join(self.roms, name), "wb").close()
+
+    def start(self, raw=(), **settings):
+        values = dict(MamePath=self.mame.win_exe, MameRomsPath=winpath(self.roms),
+                      MameOption="-nowindow", PollTimer=100, SplashScreenTimer=300,
+                      WaitForMESSTimer=500, SystemChangeTimer=600000)
+        values.update(settings)
+        self.env.configure(**values)
+        for name, kind, data in raw:
+            self.env.reg_set(name, kind, data)
+        self.proc = self.env.start_saver("/s")
+        assert self.env.wait_window("WindowsScreenSaverClass", "SCREENSAVER"), "no saver window"
+
+    def launches(self, count, timeout=30):
+        assert wait_until(lambda: len(self.mame.starts()) >= count, timeout), self.mame.log()
+
+    def escape(self, limit):
+        """Presses Escape; the seconds until the saver has exited (at most limit)."""
+        started = time.time()
+        self.env.key("Escape")
+        assert self.proc.wait(timeout=limit + 5) == 1
+        seconds = time.time() - started
+        assert seconds < limit, "Escape answered after %.2f s" % seconds
+        return seconds
+
+    def report(self, fault, seconds, left):
+        with open(os.path.join(WORK, "drills.txt"), "a") as f:
+            f.write("%s\t%.2f s\t%d left\n" % (fault, seconds, len(left)))
+
+    def args(self):
+        return [list(entry[2:]) for entry in self.mame.log() if entry[0] == "args"]
+
+
+def test_hung_query_does_not_hold_escape(env):
+    drill = Drill(env, "hung")
+    drill.mame.switch("fake-hang-listxml")
+    drill.start(MameCheckOnlyPerfect=1)
+    assert wait_until(lambda: processes_of(drill.mame.folder), 10), "no query started"
+    seconds = drill.escape(1.0)
+    left = wait_until(lambda: not processes_of(drill.mame.folder), 3) or processes_of(drill.mame.folder)
+    drill.report("query that never answers", seconds, left if left is not True else [])
+    assert left is True, "the query's child is left running"
+
+
+@pytest.mark.parametrize("switch", ["fake-crash", "fake-quit"])
+def test_emulator_that_dies_at_start_is_followed_by_the_next(env, switch):
+    drill = Drill(env, switch)
+    drill.mame.switch(switch)
+    drill.start()
+    drill.launches(3)
+    assert drill.proc.poll() is None
+    seconds = drill.escape(1.0)
+    drill.report("emulator " + switch[5:] + "es at start", seconds, processes_of(drill.mame.folder))
+
+
+def test_launched_emulator_ignoring_close_is_ended_after_the_wait(env):
+    drill = Drill(env, "stubborn")
+    drill.mame.switch("fake-ignore-close")
+    drill.start()
+    drill.launches(1)
+    assert env.wait_window("MAME")
+    seconds = drill.escape(14.0)
+    assert seconds > 9, "ended before the close wait"
+    left = processes_of(drill.mame.folder)
+    drill.report("launched emulator ignores WM_CLOSE", seconds, left)
+    assert not left, "the saver's own emulator still runs"
+
+
+def test_users_emulator_ignoring_close_is_left_alone(env):
+    drill = Drill(env, "users")
+    drill.mame.switch("fake-ignore-close")
+    user = env.start(drill.mame.exe, "pacman")
+    assert env.wait_window("MAME")
+    drill.start()
+    time.sleep(1.0)   # the hot keys are registered after the window is made
+    seconds = drill.escape(14.0)
+    drill.report("user's emulator ignores WM_CLOSE at exit", seconds, [])
+    assert process_alive(user.pid), "the saver ended a process it did not start"
+    assert len(drill.mame.starts()) == 1
+    close_users_emulator(env, drill, user)
+
+
+def test_preview_touches_no_emulator(env):
+    drill = Drill(env, "preview")
+    drill.mame.switch("fake-ignore-close")
+    user = env.start(drill.mame.exe, "pacman")
+    assert env.wait_window("MAME")
+    parent, hwnd = env.preview_parent(seconds=3)
+    preview = env.start_saver("/p", hwnd)
+    assert preview.wait(timeout=20) == 0
+    assert process_alive(user.pid), "closing the preview ended the user's emulator"
+    assert [entry[0] for entry in drill.mame.log()] == ["start", "args"], drill.mame.log()
+    drill.report("preview beside the user's emulator", 0, [])
+    close_users_emulator(env, drill, user)
+
+
+def test_names_and_folders_that_could_bend_the_command_line(env):
+    drill = Drill(env, "names")
+    for name in ("-createconfig.zip", "two words.zip", "a&b.zip"):
+        drill.rom(name)
+    soft = os.path.join(drill.root, "soft", "nes")
+    os.makedirs(soft)
+    for name in ("-flop.nes", "ok.nes"):
+        open(os.path.join(soft, name), "wb").close()
+    with zipfile.ZipFile(os.path.join(soft, "pack.zip"), "w") as pack:
+        for member in ("-x.nes", 'a"b.nes', "dir\\", "fine.nes"):
+            pack.writestr(member, b"")
+    bios = os.path.join(drill.root, "bios")
+    os.makedirs(bios)
+    drill.start(MameRomsPath=winpath(drill.roms) + "\\", MessPath=drill.mame.win_exe,
+                MessSoftwarePath=winpath(os.path.join(drill.root, "soft")),
+                MessBiosPath=winpath(bios) + "\\", MessOption="-nowindow",
+                SystemsList=["nes nes"], SystemChangeTimer=400)
+    drill.launches(12, timeout=60)
+    seconds = drill.escape(2.0)
+    for args in drill.args():
+        if "-rompath" in args:
+            # The folder arrives whole, its trailing backslash and all.
+            assert args[-3:-1] == ["-rompath", winpath(drill.roms) + "\\"], args
+            assert args[-1] in GAMES, args
+        else:
+            assert args[0:2] == ["-biospath", winpath(bios) + "\\"], args
+            assert args[-3:-1] == ["nes", "-cartridge"], args
+            assert args[-1].startswith(winpath(soft) + "\\") and '"' not in args[-1], args
+    drill.report("option-like and quoted names, folders ending in \\", seconds, [])
+
+
+@pytest.mark.parametrize("spec", ["corrupt", "-size 8000x8000 gradient:red-blue"])
+def test_odd_settings_and_pictures_keep_the_session_going(env, spec):
+    drill = Drill(env, "odd")
+    for game in GAMES:
+        for folder in ("cabinets", "cpanel", "flyers", "marquees", "titles", "pcb"):
+            picture(os.path.join(drill.mame.folder, folder, game + ".png"), spec)
+    long_list = ["sys%05d ext" % i for i in range(1300)]   # about 16 KiB
+    drill.start(SystemsList=long_list, SystemChangeTimer=400,
+                raw=[("MameOption", "REG_BINARY", "00ff10"), ("MessOption", "REG_DWORD", 5),
+                     ("PollTimer", "REG_BINARY", "6400")])
+    if spec == "corrupt":
+        drill.launches(2, timeout=60)
+    else:
+        time.sleep(0.5)   # the first round's picture is being decoded
+    seconds = drill.escape(1.0)
+    drill.report("odd registry values, %s pictures" % ("huge" if "8000" in spec else spec), seconds,
+                 processes_of(drill.mame.folder))

@@ -1,0 +1,90 @@
+"""The installer under Wine, one cycle: silent install, a round of the installed saver,
+an upgrade in place, silent uninstall (the replaced saver returns, settings stay)."""
+import os
+import re
+import signal
+import unittest
+
+import harness
+from harness import BUILD, ROOT, WORK, Emulator, wait_until, winpath
+
+SETUP = os.path.join(os.path.dirname(BUILD), "Quillmere-setup.exe")
+ENTRY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillmere"
+DESKTOP = r"HKCU\Control Panel\Desktop"
+SAVER = r"C:\windows\system32\Quillmere.scr"
+FOLDER = r"C:\Program Files\Quillmere"
+UNINSTALLER, CHECK = FOLDER + r"\uninstall.exe", FOLDER + r"\quillmere-check.exe"
+PREVIOUS = r"C:\windows\system32\previous.scr"
+
+
+class Installer(unittest.TestCase):
+    def setUp(self):
+        self.env = harness.environment()
+        self.env.reset()
+        self.uninstall()        # what a failed earlier run may have left
+        self.addCleanup(self.env.wine, "reg", "delete", DESKTOP, "/v", "SCRNSAVE.EXE", "/f")
+        self.addCleanup(self.uninstall)
+
+    def values(self, key):
+        """{name: data} of a registry key, or None when the key is missing."""
+        result = self.env.wine("reg", "query", key)
+        rows = [line.split(None, 2) for line in result.stdout.splitlines()]
+        return {row[0]: row[2] if len(row) > 2 else "" for row in rows
+                if len(row) > 1 and row[1].startswith("REG_")} if result.returncode == 0 else None
+
+    def uninstall(self):
+        if self.env.wine(UNINSTALLER, "/S", timeout=60).returncode == 0:
+            # The uninstaller goes on in a copy of itself after it returns.
+            self.assertTrue(wait_until(lambda: self.values(ENTRY) is None, 60, 0.5))
+
+    def unix(self, path):
+        return self.env.wine("winepath", "-u", path, timeout=30, check=True).stdout.strip()
+
+    def same(self, installed, built):
+        with open(self.unix(installed), "rb") as a, open(os.path.join(BUILD, built), "rb") as b:
+            return a.read() == b.read()
+
+    def test_install_run_a_round_upgrade_and_uninstall(self):
+        env = self.env
+        with open(os.path.join(ROOT, "resources", "resource.h")) as f:
+            version = re.search(r'QUILLMERE_VERSION_TEXT "(.*)"', f.read()).group(1)
+        emu = Emulator("installer-mame", reports=["pacman"])
+        roms = os.path.join(WORK, "installer-roms")
+        os.makedirs(roms, exist_ok=True)
+        open(os.path.join(roms, "pacman.zip"), "wb").close()
+        env.configure(MamePath=emu.win_exe, MameRomsPath=winpath(roms), MameCheckOnlyPerfect=0,
+                      SplashScreenTimer=300, WaitForMESSTimer=500, SystemChangeTimer=1500)
+        env.wine("reg", "add", DESKTOP, "/v", "SCRNSAVE.EXE", "/d", PREVIOUS, "/f", check=True)
+
+        self.assertEqual(0, env.wine(SETUP, "/S", timeout=120).returncode)
+        self.assertTrue(self.same(SAVER, "Quillmere.scr"))
+        self.assertTrue(self.same(CHECK, "quillmere-check.exe"))
+        entry = self.values(ENTRY)
+        names = ("DisplayName", "DisplayVersion", "DisplayIcon", "UninstallString")
+        self.assertEqual(("Quillmere", version, SAVER + ",0", '"%s"' % UNINSTALLER),
+                         tuple(entry.get(name) for name in names))
+        self.assertTrue(entry["Publisher"] and int(entry["EstimatedSize"], 16) > 1000)  # KB
+        self.assertEqual(SAVER, self.values(DESKTOP)["SCRNSAVE.EXE"])
+
+        saver = env.start(SAVER, "/s")
+        first = wait_until(emu.starts, 30)
+        ended = first and wait_until(lambda: ("close", first[0][1]) in emu.log(), 30)
+        os.killpg(saver.pid, signal.SIGKILL)
+        saver.wait(timeout=10)
+        env.reset()
+        self.assertTrue(first and '"pacman"' in first[0][-1], "no round: %s" % emu.log())
+        self.assertTrue(ended, "the round did not end: %s" % emu.log())
+
+        with open(self.unix(CHECK), "wb") as f:
+            f.write(b"an older version")
+        self.assertEqual(0, env.wine(SETUP, "/S", timeout=120).returncode)
+        self.assertTrue(self.same(CHECK, "quillmere-check.exe"))
+        self.assertEqual(entry, self.values(ENTRY))
+        self.assertEqual(SAVER, self.values(DESKTOP)["SCRNSAVE.EXE"])
+
+        self.uninstall()
+        for path in (SAVER, FOLDER):
+            self.assertFalse(os.path.exists(self.unix(path)), path)
+        self.assertIsNone(self.values(r"HKCU\Software\Quillmere Setup"))
+        self.assertEqual(PREVIOUS, self.values(DESKTOP)["SCRNSAVE.EXE"])
+        self.assertEqual(("REG_SZ", emu.win_exe), env.reg_query("MamePath"))

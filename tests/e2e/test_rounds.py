@@ -1,0 +1,68 @@
+"""Rounds worth watching, with the real Quillmere.scr under Wine: a broken game
+comes back at most twice, a folder of broken games slows the tries down, a
+small folder shows every game once before any repeats."""
+import os
+import shutil
+import time
+
+from harness import SCREEN, WORK, Emulator, count, wait_until, winpath
+
+GAMES = ["pacman", "galaga", "mspacman", "digdug", "xevious", "bosco", "dkong", "frogger"]
+GREEN = (0, 255, 0)
+
+
+def start(env, games, **settings):
+    roms = os.path.join(WORK, "rounds-roms")
+    shutil.rmtree(roms, ignore_errors=True)
+    os.makedirs(roms)
+    for game in games:
+        open(os.path.join(roms, game + ".zip"), "wb").close()
+    mame = Emulator("rounds-mame", "mame.exe", reports=games)
+    values = dict(MamePath=mame.win_exe, MameRomsPath=winpath(roms), PollTimer=100,
+                  SplashScreenTimer=100, WaitForMESSTimer=300, SystemChangeTimer=400)
+    values.update(settings)
+    env.configure(**values)
+    return mame
+
+
+def launched(mame):
+    """(time seen, game) of every launch so far, the game being the last word."""
+    return [entry[-1] for entry in mame.log() if entry[0] == "args"]
+
+
+def test_broken_game_comes_back_at_most_twice_and_small_folders_do_not_repeat(env):
+    mame = start(env, GAMES)
+    mame.switch("fake-quit-galaga")
+    saver = env.start_saver("/s")
+    assert wait_until(lambda: len(launched(mame)) >= 50, 240), launched(mame)
+    games = launched(mame)[:50]
+    assert games.count("galaga") <= 2, games
+    assert set(games) == set(GAMES), games
+    # Every game once before any repeats (galaga's quick end makes no difference).
+    assert sorted(games[:8]) == sorted(GAMES), games[:8]
+    env.key("Escape")
+    assert saver.wait(timeout=15) == 1
+
+
+def test_every_game_failing_slows_the_tries_and_escape_answers(env):
+    mame = start(env, GAMES[:4])
+    mame.switch("fake-quit")
+    saver = env.start_saver("/s")
+    times = []
+    deadline = time.time() + 90
+    while len(times) < 7 and time.time() < deadline:
+        if len(launched(mame)) > len(times):
+            times.append(time.time())
+        time.sleep(0.05)
+    assert len(times) == 7, launched(mame)
+    gaps = [later - earlier for earlier, later in zip(times, times[1:])]
+    assert max(gaps[:4]) < 5, gaps
+    assert 9 < gaps[4] < 15 and 19 < gaps[5] < 26, gaps
+    # While it waits, the searching screen says why, under "Searching...".
+    shot = env.screenshot("rounds-failing")
+    width, height = SCREEN
+    assert count(shot, GREEN, (0, height // 2 + 40, width, height)) > 200, shot.path
+    started = time.time()
+    env.key("Escape")
+    assert saver.wait(timeout=15) == 1
+    assert time.time() - started < 1.0

@@ -1,0 +1,282 @@
+// The run cycle driven by a fake clock and a fake platform: timers fire in
+// time order, the emulator is a small model that obeys close requests or
+// not, and every call the cycle makes is recorded.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "saver/cycle.h"
+
+using std::string;
+
+namespace {
+
+struct FakeSession {
+    uint64_t now = 0;
+    std::map<int, std::pair<uint64_t, int32_t>> timers;   // id -> (due, period)
+    // The emulator model.
+    bool running = false, foreign = false, obeysClose = true, diesAtStart = false;
+    uint64_t launchedAt = 0;
+    int64_t ranFor = -1;
+    std::vector<string> calls;
+    std::vector<RoundRequest> requests;
+
+    string Log(const string &call)
+    {
+        calls.push_back(call);
+        return call;
+    }
+    void Gone()
+    {
+        running = false;
+        ranFor = static_cast<int64_t>(now - launchedAt);
+    }
+};
+
+FakeSession *fake;
+
+const CyclePlatform kFake = {
+    nullptr,
+    [](void *) { return fake->now; },
+    [](void *, int id, int32_t ms) {
+        fake->timers[id] = {fake->now + static_cast<uint64_t>(ms), ms};
+    },
+    [](void *, int id) { fake->timers.erase(id); },
+    [](void *, const char *) { return fake->running || fake->foreign; },
+    [](void *, const char *note) { fake->Log(string("searching:") + note); },
+    [](void *, const Round &round) { fake->Log("paint:" + round.key); },
+    [](void *, const Round &round) {
+        fake->Log(string("launch:") + round.command);
+        fake->launchedAt = fake->now;
+        fake->running = true;
+        fake->ranFor = -1;
+        if (fake->diesAtStart) {
+            fake->running = false;
+            fake->ranFor = 50;
+        }
+        return true;
+    },
+    [](void *) { return fake->ranFor; },
+    [](void *) {
+        fake->Log("close");
+        if (fake->running && fake->obeysClose)
+            fake->Gone();
+    },
+    [](void *, RoundRequest request) {
+        fake->Log("request");
+        fake->requests.push_back(std::move(request));
+    },
+    [](void *) { fake->Log("cancel"); },
+    [](void *) { fake->Log("end"); },
+    [](void *, int ms) { fake->now += static_cast<uint64_t>(ms); },
+    [](void *) {
+        fake->Log("endLaunched");
+        fake->running = false;
+    },
+    [](void *) { fake->Log("leave"); },
+};
+
+class Cycle : public ::testing::Test {
+protected:
+    FakeSession session;
+    RunCycle cycle;
+    void SetUp() override
+    {
+        fake = &session;
+        CycleStart(cycle, &kFake, {100, 60000, 1000, 2000}, "mess.exe");
+    }
+    // Fires every timer due within ms, in time order (a timer repeats until killed).
+    void Advance(uint64_t ms)
+    {
+        uint64_t end = session.now + ms;
+        for (;;) {
+            auto next = session.timers.end();
+            for (auto it = session.timers.begin(); it != session.timers.end(); ++it)
+                if (it->second.first <= end &&
+                    (next == session.timers.end() || it->second.first < next->second.first))
+                    next = it;
+            if (next == session.timers.end())
+                break;
+            session.now = next->second.first;
+            next->second.first += static_cast<uint64_t>(next->second.second);
+            CycleTimer(cycle, next->first);
+        }
+        session.now = end;
+    }
+    void Deliver(const string &game, bool chosen = true)
+    {
+        Round round;
+        round.chosen = chosen;
+        round.mameOrMess = 1;
+        snprintf(round.software, sizeof round.software, "%s", game.c_str());
+        snprintf(round.command, sizeof round.command, "run %s", game.c_str());
+        round.key = "MAME\t" + game;
+        CycleRoundReady(cycle, std::move(round));
+    }
+    bool Armed(int id) const { return session.timers.count(id) != 0; }
+    string LastCalls(size_t n) const
+    {
+        string text;
+        for (size_t i = session.calls.size() > n ? session.calls.size() - n : 0;
+             i < session.calls.size(); ++i)
+            text += session.calls[i] + ";";
+        return text;
+    }
+    // One round from the poll (unless a round is being prepared already) to
+    // the launch.
+    void RoundUntilLaunch(const string &game)
+    {
+        if (!cycle.preparing)
+            Advance(100);
+        ASSERT_TRUE(cycle.preparing) << LastCalls(4);
+        Deliver(game);
+        Advance(1000);
+    }
+};
+
+}  // namespace
+
+TEST_F(Cycle, OneRoundFromSearchingToTheNextWithTheDefaultTimers)
+{
+    Advance(100);
+    EXPECT_EQ("searching:;request;", LastCalls(2));
+    EXPECT_TRUE(session.timers.empty()) << "no timer runs while the round is prepared";
+    Deliver("galaga");
+    EXPECT_EQ("paint:MAME\tgalaga;", LastCalls(1));
+    Advance(999);
+    EXPECT_FALSE(session.running);
+    Advance(1);
+    EXPECT_EQ("launch:run galaga;", LastCalls(1));
+    EXPECT_TRUE(Armed(kTimerEndRun) && Armed(kTimerStarting) && !Armed(kTimerPoll));
+    Advance(2000);
+    EXPECT_TRUE(Armed(kTimerPoll) && !Armed(kTimerStarting));
+    Advance(57999);
+    EXPECT_TRUE(session.running) << "asked to close only 60 s after its launch";
+    Advance(1);
+    EXPECT_FALSE(session.running);
+    Advance(100);
+    EXPECT_EQ("close;searching:;request;", LastCalls(3));
+    ASSERT_EQ(2u, session.requests.size());
+    EXPECT_EQ(std::vector<string>{"MAME\tgalaga"}, session.requests[1].recent);
+}
+
+TEST_F(Cycle, NothingChosenKeepsSearchingAndTriesAgainAtTheNextPoll)
+{
+    Advance(100);
+    Deliver("", false);
+    EXPECT_TRUE(Armed(kTimerPoll));
+    Advance(100);
+    EXPECT_EQ("searching:;request;searching:;request;", LastCalls(4));
+}
+
+TEST_F(Cycle, ForeignEmulatorHoldsTheCycleUntilItGoes)
+{
+    session.foreign = true;
+    Advance(1000);
+    EXPECT_TRUE(session.calls.empty());
+    session.foreign = false;
+    Advance(100);
+    EXPECT_EQ("searching:;request;", LastCalls(2));
+}
+
+TEST_F(Cycle, HotKeys)
+{
+    struct Row {
+        const char *what;
+        int key;
+        bool obeysClose;
+        bool preparing;
+        const char *calls;        // from the key on
+        uint64_t shutdownMs;      // fake time the shutdown took
+    } rows[] = {
+        {"Escape closes the emulator", kHotKeyEscape, true, false, "end;cancel;close;", 100},
+        {"Escape ends one that ignores close after the wait", kHotKeyEscape, false, false,
+         nullptr, 10000},
+        {"Escape while a round is prepared", kHotKeyEscape, true, true, "end;cancel;", 0},
+        {"Backspace leaves the game running", kHotKeyBackspace, false, false,
+         "end;cancel;leave;", 0},
+        {"Pause skips to the next game", kHotKeyPause, true, false, "close;", 0},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        session = FakeSession();
+        cycle = RunCycle();
+        CycleStart(cycle, &kFake, {100, 60000, 1000, 2000}, "mess.exe");
+        session.obeysClose = row.obeysClose;
+        if (row.preparing)
+            Advance(100);
+        else
+            RoundUntilLaunch("galaga");
+        size_t before = session.calls.size();
+        uint64_t at = session.now;
+        CycleHotKey(cycle, row.key);
+        if (row.key != kHotKeyPause)
+            CycleShutdown(cycle);   // the platform's EndSession destroys the window
+        string after;
+        for (size_t i = before; i < session.calls.size(); ++i)
+            after += session.calls[i] + ";";
+        if (row.calls) {
+            EXPECT_EQ(row.calls, after);
+        } else {
+            EXPECT_EQ(100u, std::count(session.calls.begin(), session.calls.end(), "close"));
+            EXPECT_EQ("close;endLaunched;", LastCalls(2));
+        }
+        EXPECT_EQ(row.shutdownMs, session.now - at);
+    }
+    // The session goes on after Pause: the next poll prepares a new round.
+    Advance(2100);
+    EXPECT_EQ("searching:;request;", LastCalls(2));
+}
+
+TEST_F(Cycle, WatchdogRefusesRepeatFailuresAndSlowsDownAfterFiveInARow)
+{
+    session.diesAtStart = true;
+    std::vector<int32_t> waits;
+    for (const char *game : {"a", "a", "b", "c", "d", "e", "f"}) {
+        RoundUntilLaunch(game);
+        Advance(2100);   // the starting wait, then the poll finds it gone
+        if (Armed(kTimerRetry)) {
+            waits.push_back(session.timers[kTimerRetry].second);
+            Advance(static_cast<uint64_t>(waits.back()));
+        }
+    }
+    EXPECT_EQ((std::vector<int32_t>{10000, 20000, 40000}), waits);
+    EXPECT_EQ("searching:The emulator keeps exiting at once (last: f);request;", LastCalls(2));
+    EXPECT_EQ(std::vector<string>{"MAME\ta"}, session.requests.back().refused);
+
+    // A start that lasts resets the watchdog: no note, no waiting.
+    session.diesAtStart = false;
+    RoundUntilLaunch("g");
+    Advance(2000 + 5000);
+    session.Gone();
+    Advance(100);
+    EXPECT_EQ("searching:;request;", LastCalls(2));
+    EXPECT_FALSE(Armed(kTimerRetry));
+}
+
+TEST_F(Cycle, RunEndedByTheSessionIsNoFailedStart)
+{
+    cycle.timers.endRun = 3000;   // shorter than the failed-start limit
+    for (const char *game : {"a", "a", "a", "a", "a", "a"}) {
+        RoundUntilLaunch(game);
+        Advance(3100);
+    }
+    EXPECT_TRUE(session.requests.back().refused.empty());
+    EXPECT_EQ(0, cycle.failuresInRow);
+}
+
+TEST_F(Cycle, RecentRoundsGoWithEachRequestNewestFirstAtMostTwenty)
+{
+    cycle.timers.endRun = 100;
+    for (int i = 0; i < 25; ++i) {
+        RoundUntilLaunch("g" + std::to_string(i));
+        Advance(2100);
+    }
+    const std::vector<string> &recent = session.requests.back().recent;
+    ASSERT_EQ(20u, recent.size());
+    EXPECT_EQ("MAME\tg24", recent.front());
+    EXPECT_EQ("MAME\tg5", recent.back());
+}
