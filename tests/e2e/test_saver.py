@@ -5,10 +5,11 @@ import os
 import shutil
 import subprocess
 import time
+import zipfile
 
 import pytest
 
-from harness import SCREEN, WORK, Emulator, bounds, count, parse_info, process_alive, wait_until, winpath
+from harness import SCREEN, WORK, Emulator, bounds, count, parse_info, wait_until, winpath
 
 W, H = SCREEN
 DARK, GREEN, WHITE, BLACK = (20, 20, 20), (0, 255, 0), (255, 255, 255), (0, 0, 0)
@@ -117,26 +118,6 @@ def test_nothing_to_choose_keeps_searching_until_a_key_or_click(env, ending, cod
     assert wait_exit(proc, 10) == code and time.time() - began < 5
 
 
-def test_escape_ends_a_running_emulator_that_ignores_close_after_the_wait(env):
-    emu = Emulator("emu-stubborn", switches=["fake-ignore-close"])
-    roms = os.path.join(WORK, "stubborn-roms")
-    os.makedirs(roms, exist_ok=True)
-    open(os.path.join(roms, "pacman.zip"), "w").close()
-    env.configure(MamePath=emu.win_exe, MameRomsPath=winpath(roms), PollTimer=100, SplashScreenTimer=100)
-    emulator = env.start(emu.exe, "pacman")
-    assert env.wait_window("MAME"), "the stand-in shows no window"
-    saver = env.start_saver("/s")
-    assert env.wait_window("WindowsScreenSaverClass", "SCREENSAVER")
-    time.sleep(2.0)   # the hot keys are registered after the window is made
-    assert len(emu.starts()) == 1, "launched beside a running emulator"
-    began = time.time()
-    env.key("Escape")
-    assert wait_exit(saver, 25) == 1
-    assert 8 < time.time() - began < 16, "shutdown gave up too early or waited too long"
-    assert wait_until(lambda: not process_alive(emulator.pid), 10), "the emulator still runs"
-    assert env.driver("gone", "MAME", 2000)[0] == 0
-
-
 # ---- the run cycle ------------------------------------------------------------------
 
 class Setup:
@@ -147,10 +128,12 @@ class Setup:
         shutil.rmtree(self.root, ignore_errors=True)
         self.roms, self.bios = os.path.join(self.root, "roms"), os.path.join(self.root, "bios")
         self.software = os.path.join(self.root, "software")
-        self.game = os.path.join(self.software, "nes", "Mystery Quest.nes")
+        # The one game is a member of an archive, read by the Windows build's own runtime.
+        self.game = os.path.join(self.software, "nes", "pack.zip")
         for folder in (self.roms, self.bios, os.path.dirname(self.game)):
             os.makedirs(folder)
-        open(self.game, "wb").write(os.urandom(4096))
+        with zipfile.ZipFile(self.game, "w", zipfile.ZIP_DEFLATED) as pack:
+            pack.writestr("Mystery Quest.nes", os.urandom(4096))
         self.mame = Emulator("rc-mame", "mame.exe", reports=["pacman", "18w"])
         self.mess = Emulator("rc-mess", "mess.exe", reports=["nes"])
         for emu, name, colour in ((self.mame, "pacman", MAME_ART), (self.mess, "nes", MESS_ART)):
@@ -215,7 +198,7 @@ def test_mess_round_shows_the_system_over_the_software_and_launches_it(env):
     image = shot_until(env, "mess-title", lambda i: count(i, MESS_ART) > W * H // 2 and count(i, WHITE) > 100, 30)
     assert assert_title_card(image, MESS_ART)[0] > 600, "the description fills the title"
     start, started = s.running(s.mess)
-    assert start[2:] == (s.mess.win_folder, '"%s" -biospath "%s" %s nes -cartridge "%s"' % (
+    assert start[2:] == (s.mess.win_folder, '"%s" -biospath "%s" %s nes -cartridge "%s\\Mystery Quest.nes"' % (
         s.mess.win_exe, winpath(s.bios), MESS_OPTION, winpath(s.game)))
     shot_until(env, "mess-emulator", lambda i: count(i, STAND_IN) > W * H // 2, 10)
     wait_log(s.mess, lambda log: ("close", start[1]) in log, 10, "close")
@@ -271,7 +254,7 @@ def test_thirty_rounds_launch_one_at_a_time_and_keep_resources_flat(env):
     late = resources()
     assert proc.poll() is None
     running = set()
-    for entry in s.mame.log():
+    for entry in [e for e in s.mame.log() if e[0] in ("start", "close")]:
         assert entry[0] == "close" or (not running and entry[3] == s.mame_command("pacman")), "a launch beside another"
         running = running - {entry[1]} if entry[0] == "close" else {entry[1]}
     # Wine answers 0 for the Windows counts; then only the Linux figures tell.

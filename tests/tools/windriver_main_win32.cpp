@@ -5,6 +5,7 @@
 //
 //   wait CLASS TITLE MS        wait for a top-level window ("-" for any); print its handle
 //   gone CLASS MS              wait until no top-level window of CLASS exists
+//   close CLASS                send WM_CLOSE to the first top-level window of CLASS
 //   info HWND                  class, title, styles, parent, rectangle, visibility, pid, id
 //   children HWND              one "info" line per child window
 //   msgbox MS                  wait for a message box; print its handle, caption and text
@@ -93,6 +94,8 @@ int main(int argc, char **argv)
         });
     if (command == "gone" && argc == 4)
         return Within(argv[3], [&] { return !FindWindowA(argv[2], nullptr); });
+    if (command == "close" && argc == 3)
+        return FindWindowA(argv[2], nullptr) ? (SendMessageA(FindWindowA(argv[2], nullptr), WM_CLOSE, 0, 0), 0) : 1;
     if ((command == "info" || command == "children") && argc == 3) {
         HWND window = ToWindow(argv[2]);
         if (!IsWindow(window))

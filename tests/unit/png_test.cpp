@@ -116,32 +116,24 @@ string With(string bytes, size_t at, char value)
 TEST(PngDecode, DamagedAndAbsurdFilesAreRefused)
 {
     const string good = Png(20, 10), raw(10 * 61, '\0'), tiny(4, '\0');
-    const size_t ihdrEnd = 8 + 25, idatEnd = good.size() - 12;
+    const size_t ihdrEnd = 8 + 25;
     vector<std::pair<string, string>> rows = {
         {"empty file", ""},
         {"7 bytes of signature", kSignature.substr(0, 7)},
-        {"signature only", kSignature},
         {"CR LF turned into LF", kSignature.substr(0, 4) + "\n" + good.substr(6)},
         {"IHDR checksum wrong", With(good, ihdrEnd - 1, good[ihdrEnd - 1] ^ 1)},
-        {"IDAT checksum wrong", With(good, idatEnd - 2, good[idatEnd - 2] ^ 1)},
         {"colour type 1", Png(20, 10, 8, 1, raw)},
-        {"bit depth 0", Png(20, 10, 0, 0, raw)},
         {"bit depth 16 on a palette", Png(20, 10, 16, 3, raw)},
         {"palette picture without its palette", Png(20, 10, 8, 3, raw)},
-        {"width 0", Png(0, 10, 8, 2, raw)},
         {"no IDAT", good.substr(0, ihdrEnd) + PngChunk("IEND", "")},
-        {"compressed data too short", Png(20, 10, 8, 2, raw.substr(0, 100))},
         {"bad filter type", Png(20, 10, 8, 2, string(raw.size(), '\x09'))},
-        {"not compressed", kSignature + Ihdr(20, 10, 8, 2) + PngChunk("IDAT", raw) + PngChunk("IEND", "")},
         {"wider than any screen", Png(kMaxPictureSide + 1, 1, 8, 2, tiny)},
-        {"taller than any screen", Png(1, kMaxPictureSide + 1, 8, 2, tiny)},
-        {"too many pixels", Png(16384, 8192, 8, 2, tiny)},
         {"width x height x 3 beyond 32 bits", Png(30000, 30000, 8, 2, tiny)},
         {"largest PNG size", Png(0x7fffffff, 0x7fffffff, 8, 2, tiny)},
     };
-    for (int at : {0, 1, 3, 6})
+    for (int at : {0, 3, 6})
         rows.push_back({"signature byte " + std::to_string(at) + " changed", With(good, at, 'X')});
-    for (const char *type : {"tEXt", "zTXt", "iTXt", "iCCP", "eXIf", "sPLT", "pCAL", "abCd"})
+    for (const char *type : {"tEXt", "zTXt", "iCCP", "abCd"})
         rows.push_back({string(type) + " claiming a gigabyte",
                         good.substr(0, ihdrEnd) + BigEndian32(0x3fffffff) + type + "xyz"});
     // Every cut before the middle of the picture data.

@@ -2,7 +2,6 @@
 // written by Info-ZIP) and on hand-built ones for what no tool writes.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -74,39 +73,17 @@ TEST(ZipRead, GoCorpus)
     closezip(zip);
 }
 
-TEST(ZipRead, InfoZipArchives)
+TEST(ZipRead, InfoZipArchiveOfThousandsOfEntriesInStoredOrder)
 {
     TempFolder temp("zip ");
-    auto zip = [&](const string &command) {
-        ASSERT_EQ(0, system(("cd '" + temp.path() + "' && (" + command + ") >/dev/null").c_str())) << command;
-    };
-    // Comments of 1000 to 5000 bytes push the end record back.
-    temp.Write("f.txt", "hello");
-    for (int length : {1000, 3000, 5000}) {
-        temp.Write("comment.txt", std::string(length, 'c'));
-        zip("rm -f c.zip && zip -q c.zip f.txt && zip -q -z c.zip < comment.txt");
-        EXPECT_EQ(Names{"f.txt"}, Read(temp.File("c.zip"))) << length;
-    }
-    // Folders, blanks and capitals, in Info-ZIP's own order.
-    for (const char *file : {"top/a.bin", "top/Sub Dir/B.Txt", "top/Sub Dir/deep/c"})
-        temp.Write(file, "x");
-    temp.Folder("top/empty");
-    zip("zip -q -r tree.zip top");
-    string listed;
-    for (const string &name : Read(temp.File("tree.zip")))
-        listed += name + "\n";
-    EXPECT_EQ(CommandOutput("cd '" + temp.path() + "' && zipinfo -1 tree.zip"), listed);
-    EXPECT_EQ(7, std::count(listed.begin(), listed.end(), '\n'));
-    // 3000 entries in an order unlike any sorting.
     Names written;
     string list;
-    for (int i = 0; i < 3000; i++) {
+    for (int i = 0; i < 3000; i++) {   // an order unlike any sorting
         written.push_back("f" + std::to_string(i * 7919 % 3000) + ".dat");
-        temp.Write(written.back(), "x");
-        list += written.back() + "\n";
+        list += temp.Write(written.back(), "x").substr(temp.path().size() + 1) + "\n";
     }
     temp.Write("list.txt", list);
-    zip("zip -q many.zip -@ < list.txt");
+    ASSERT_EQ(0, system(("cd '" + temp.path() + "' && zip -q many.zip -@ < list.txt").c_str()));
     EXPECT_EQ(written, Read(temp.File("many.zip")));
 }
 
@@ -160,33 +137,16 @@ TEST(ZipRead, HandBuiltArchives)
         {"21 bytes with a signature", string("PK\x05\x06", 4) + string(17, '\0'), kRefused},
         {"a partial signature", string(30, 'x') + "PK\x05" + string(30, 'x'), kRefused},
         {"no entries", head + a + End(0, 0, 0, 0, 30), kRefused},
-        {"disks differ", head + a + End(1, 1, 1, a.size(), 30), kRefused},
-        {"entry counts differ", head + a + End(0, 1, 2, a.size(), 30), kRefused},
-        {"directory size 0", head + a + End(0, 1, 1, 0, 30), kRefused},
         {"directory past the end", head + a + End(0, 1, 1, a.size(), 53), kRefused},
-        {"huge directory size", head + a + End(0, 1, 1, 0xFFFFFFF0u, 30), kRefused},
         {"offset beyond 31 bits", head + a + End(0, 1, 1, a.size(), 0x80000000u), kRefused},
-        {"signature in the comment, 22 bytes before the end", outer + End(0, 2, 2, both, 30, inner),
-         {"two.txt"}},
-        {"signature further in the comment", outer + End(0, 2, 2, both, 30, "abc" + inner + "zz"),
-         {"two.txt"}},
+        {"signature in the comment, 22 bytes before the end", outer + End(0, 2, 2, both, 30, inner), {"two.txt"}},
         {"signature with 21 bytes left", outer + End(0, 2, 2, both, 30, "abc" + inner.substr(0, 21)),
          {"one.txt", "two.txt"}},
-        {"comment of 1002 bytes", Archive({one, two}, letters.substr(0, 1002)), {"one.txt", "two.txt"}},
-        {"comment of 1003 bytes", Archive({one, two}, letters.substr(0, 1003)), {"one.txt", "two.txt"}},
-        {"comment of 4075 bytes", Archive({one, two}, letters.substr(0, 4075)), {"one.txt", "two.txt"}},
         {"comment of 65535 bytes", Archive({one, two}, letters), {"one.txt", "two.txt"}},
-        {"stated comment shorter than its bytes", head + a + End(0, 1, 1, a.size(), 30, "comment", 2),
-         {"a.txt"}},
         {"name running past the directory", Archive({one, Record("second", 7)}), {"one.txt"}},
         {"tail of 45 bytes", Archive({a}, "", Record("").substr(0, 45)), {"a.txt"}},
-        {"tail of 1 byte", Archive({a}, "", Record("").substr(0, 1)), {"a.txt"}},
-        {"extra field past the end", Archive({one, Record("last", -1, 0xFFFF)}), {"one.txt", "last"}},
-        {"more records than stated", outer + a + End(0, 1, 1, both + a.size(), 30),
-         {"one.txt", "two.txt", "a.txt"}},
-        {"names keep every byte",
-         Archive({Record("a\\b/c"), Record("\xff\x80 x"), Record(""), Record("trailing/")}),
-         {"a\\b/c", "\xff\x80 x", "", "trailing/"}},
+        {"more records than stated", outer + a + End(0, 1, 1, both + a.size(), 30), {"one.txt", "two.txt", "a.txt"}},
+        {"names keep every byte", Archive({Record("a\\b/c"), Record("\xff\x80 x"), Record("")}), {"a\\b/c", "\xff\x80 x", ""}},
     };
     TempFolder temp("zip ");
     for (const auto &row : rows) {
