@@ -13,3 +13,7 @@ DIR *OpenFolder(const char *path);
 
 // True when the file at path can be opened for reading.
 bool FileCanBeOpened(const char *path);
+
+// True for a character that separates the folders of a path: the backslash,
+// and natively the slash too, so native paths are taken as they are written.
+bool IsPathSeparator(char c);

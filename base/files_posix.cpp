@@ -30,3 +30,8 @@ DIR *OpenFolder(const char *path)
 {
     return opendir(NativePath(path).c_str());
 }
+
+bool IsPathSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}

@@ -9,3 +9,8 @@ DIR *OpenFolder(const char *path)
 {
     return opendir(path);
 }
+
+bool IsPathSeparator(char c)
+{
+    return c == '\\';
+}

@@ -19,9 +19,3 @@ struct CheckCommand {
     CheckNeeds needs;
     CheckCommandFunction run;
 };
-
-// Uses a text file instead of the registry for the settings: one
-// "Name=value" a line, named like the registry values; the timers and
-// MameCheckOnlyPerfect in decimal; one "SystemsList=system extension" line
-// per allowed system. False (with a message on stderr) when it cannot be read.
-bool UseSettingsFile(const char *path);

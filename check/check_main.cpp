@@ -11,12 +11,12 @@
 #include <initializer_list>
 #include <utility>
 
-#include "base/files.h"
 #include "base/format.h"
 #include "base/random.h"
 #include "check/check.h"
 #include "check/check_artwork.h"
 #include "config/settings.h"
+#include "config/settings_file.h"
 #include "emulator/choose.h"
 #include "emulator/report.h"
 
@@ -33,15 +33,6 @@ int PositiveNumber(const char *text, int limit)
     if (errno || end == text || *end || value < 1 || value > limit)
         return 0;
     return static_cast<int>(value);
-}
-
-// The saver switches an emulator off for the run when its executable cannot
-// be opened for reading; the check does exactly the same.
-void SwitchOffUnusable(char *folder, const char *exe)
-{
-    char path[kTextSetting];
-    if (!FormatText(path, sizeof path, "%s\\%s", folder, exe) || !FileCanBeOpened(path))
-        folder[0] = '\0';
 }
 
 bool Usable(const char *folder, const char *which)
@@ -147,7 +138,7 @@ int Usage()
     fprintf(stderr,
             "options:\n"
             "  --settings FILE  read the settings from FILE (Name=value lines) instead of\n"
-            "                   the registry\n"
+            "                   the registry (natively: $XDG_CONFIG_HOME/quillmere/settings)\n"
             "  --mame EXE       use EXE (full path) as the MAME executable\n"
             "  --mess EXE       use EXE (full path) as the MESS executable\n");
     return 2;
@@ -157,13 +148,22 @@ int Usage()
 // (after a message) when there is nothing to run with.
 bool LoadSettings(const char *settingsFile, const char *mame, const char *mess)
 {
-    if (settingsFile && !UseSettingsFile(settingsFile))
-        return false;
+    if (settingsFile) {
+        if (!SetSettingsFile(settingsFile)) {
+            fprintf(stderr, "quillmere-check: the settings file's name is too long\n");
+            return false;
+        }
+        SetSettingsStore(SettingsFileStore());
+    }
     bool loaded = ReadConfigurationInRegistry() == 0;
     if (!loaded && !mame && !mess) {
-        fprintf(stderr, "quillmere-check: Error while reading configuration from registry "
-                        "(HKEY_CURRENT_USER\\Software\\Quillmere is missing; "
-                        "run the screen saver's configuration first)\n");
+        if (CurrentSettingsStore() == SettingsFileStore())
+            fprintf(stderr, "quillmere-check: cannot read the settings file %s\n",
+                    SettingsFile());
+        else
+            fprintf(stderr, "quillmere-check: Error while reading configuration from registry "
+                            "(HKEY_CURRENT_USER\\Software\\Quillmere is missing; "
+                            "run the screen saver's configuration first)\n");
         return false;
     }
     // An executable given on the command line replaces the stored one.
@@ -176,9 +176,7 @@ bool LoadSettings(const char *settingsFile, const char *mame, const char *mess)
             option.second[0] = '\0';
         SplitExecutablePath(option.second, exe);
     }
-    SwitchOffUnusable(MessPath, MessExe);
-    SwitchOffUnusable(MamePath, MameExe);
-    if (!MessPath[0] && !MamePath[0]) {
+    if (!SwitchOffUnusableEmulators()) {
         fprintf(stderr,
                 "quillmere-check: Please configure Quillmere with at least one of MESS or MAME "
                 "binary\n");

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "base/files.h"
 #include "base/format.h"
 
 char MessPath[kTextSetting];
@@ -119,20 +120,20 @@ void ParseSystemsList(const char *packed, int length)
 
 void SplitExecutablePath(char *folder, char *exe)
 {
-    // Find the last non-empty component and the backslash just before it.
+    // Find the last non-empty component and the separator just before it.
     int length = static_cast<int>(strlen(folder));
     int end = length;
-    while (end > 0 && folder[end - 1] == '\\')
+    while (end > 0 && IsPathSeparator(folder[end - 1]))
         --end;
     int start = end;
-    while (start > 0 && folder[start - 1] != '\\')
+    while (start > 0 && !IsPathSeparator(folder[start - 1]))
         --start;
     if (start == 0 || end == 0)
         return;   // one component or none
     // Is there another non-empty component before it?
     bool another = false;
     for (int i = 0; i < start - 1; ++i)
-        if (folder[i] != '\\') {
+        if (!IsPathSeparator(folder[i])) {
             another = true;
             break;
         }
@@ -216,4 +217,20 @@ int ReadConfigurationInRegistry()
         SplitExecutablePath(MamePath, MameExe);
     ParseSystemsList(packed, length);
     return 0;
+}
+
+// An emulator whose executable cannot be opened for reading is off for the
+// process; nothing is written back.
+static void SwitchOffUnusable(char *folder, const char *exe)
+{
+    char path[kTextSetting];
+    if (!FormatText(path, sizeof path, "%s\\%s", folder, exe) || !FileCanBeOpened(path))
+        folder[0] = '\0';
+}
+
+bool SwitchOffUnusableEmulators()
+{
+    SwitchOffUnusable(MessPath, MessExe);
+    SwitchOffUnusable(MamePath, MameExe);
+    return MessPath[0] || MamePath[0];
 }

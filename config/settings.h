@@ -60,7 +60,7 @@ struct SettingsStore {
     void (*Close)(void *key);
 };
 
-// The registry on Windows; natively a store that has no key at all.
+// The registry on Windows; natively the settings file (config/settings_file.h).
 const SettingsStore *PlatformSettingsStore();
 
 // Test seam: the store used by loading and saving (nullptr: the platform's).
@@ -73,8 +73,15 @@ int ReadConfigurationInRegistry();
 
 // Splits the full executable path held in folder into its folder (kept in
 // folder, without the separator before the file name) and its file name
-// (copied into exe). Fewer than two components: nothing changes.
+// (copied into exe). Fewer than two components: nothing changes. The
+// separators are the platform's (IsPathSeparator): natively a path such as
+// /usr/games/mame splits as it is written.
 void SplitExecutablePath(char *folder, char *exe);
+
+// Switches off, for this process only, each emulator whose executable
+// (folder, a backslash, file name) cannot be opened for reading: its folder
+// setting is emptied. False when neither emulator is left.
+bool SwitchOffUnusableEmulators();
 
 // Appends the entries of a packed "SystemsList" value (NUL-ended lines, an
 // empty line ending the value) to AvailableMachine. Reads at most length

@@ -58,3 +58,13 @@ std::vector<std::string> SplitCommandLine(const char *line)
     }
     return words;
 }
+
+std::vector<std::string> NativeCommandWords(const char *line)
+{
+    std::vector<std::string> words = SplitCommandLine(line);
+    for (std::string &word : words)
+        for (char &c : word)
+            if (c == '\\')
+                c = '/';
+    return words;
+}

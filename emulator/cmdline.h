@@ -11,3 +11,8 @@
 // backslashes before a quote give n backslashes (and the quote toggles),
 // 2n+1 give n and a literal quote; other backslashes stand for themselves.
 std::vector<std::string> SplitCommandLine(const char *line);
+
+// The words of line as a native program is to receive them: split as above,
+// then every backslash (the separator the paths were joined with) turned
+// into a slash, as the native file opening does. Slashes stay as written.
+std::vector<std::string> NativeCommandWords(const char *line);

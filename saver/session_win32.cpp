@@ -4,26 +4,19 @@
 // emulator or a disk: rounds are prepared by the worker thread.
 #include <ctime>
 
-#include "base/files.h"
 #include "base/format.h"
 #include "base/random.h"
-#include "config/settings.h"
-#include "saver/cycle.h"
 #include "saver/host.h"
 #include "saver/presence.h"
+#include "saver/session.h"
 #include "saver/splash.h"
-#include "saver/worker.h"
 
 namespace {
 
 // Posted by the worker when a round is ready to be taken.
 const UINT kRoundReadyMessage = WM_APP + 1;
-// How long the end of a session waits for the worker to stop.
-const int kWorkerStopMs = 500;
 
 HWND sessionWindow;
-RunCycle cycle;
-RoundWorker worker;
 
 void NotifyRoundReady(void *)
 {
@@ -77,16 +70,6 @@ void AskToClose(void *)
     AskEmulatorsToClose();
 }
 
-void Request(void *, RoundRequest request)
-{
-    worker.Request(std::move(request));
-}
-
-void Cancel(void *)
-{
-    worker.Stop(kWorkerStopMs);
-}
-
 void EndSession(void *)
 {
     DestroyWindow(sessionWindow);
@@ -108,18 +91,14 @@ void LeaveLaunched(void *)
     LeaveLaunchedEmulators();
 }
 
-const CyclePlatform kPlatform = {nullptr,    Now,         ArmTimer,      StopTimer,
-                                 Present,    PaintSearching, PaintRound, Launch,
-                                 RunTime,    AskToClose,  Request,       Cancel,
-                                 EndSession, Pause,       EndLaunched,   LeaveLaunched};
-
-// Empties folder (this session only) when folder\exe cannot be opened.
-void SwitchOffUnusable(char *folder, const char *exe)
-{
-    char path[kTextSetting];
-    if (!FormatText(path, sizeof path, "%s\\%s", folder, exe) || !FileCanBeOpened(path))
-        folder[0] = '\0';
-}
+const CyclePlatform kPlatform = {nullptr,        Now,
+                                 ArmTimer,       StopTimer,
+                                 Present,        PaintSearching,
+                                 PaintRound,     Launch,
+                                 RunTime,        AskToClose,
+                                 SessionRequestRound, SessionCancelRound,
+                                 EndSession,     Pause,
+                                 EndLaunched,    LeaveLaunched};
 
 LRESULT OnCreate(HWND window)
 {
@@ -127,22 +106,19 @@ LRESULT OnCreate(HWND window)
     SeedRandom(seed);
     if (fChildPreview)
         return 0;
-    if (ReadConfigurationInRegistry() == -1) {
+    switch (LoadSessionSettings()) {
+    case SessionStartup::NoSettings:
         MessageBoxA(window, "Error while reading configuration from registry", "Registry error",
                     MB_ICONERROR | MB_OK);
         return -1;
-    }
-    SwitchOffUnusable(MessPath, MessExe);
-    SwitchOffUnusable(MamePath, MameExe);
-    if (!MessPath[0] && !MamePath[0]) {
-        MessageBoxA(window, "Please configure Quillmere with at least one of MESS or MAME binary",
-                    "Binary not found", MB_ICONERROR | MB_OK);
+    case SessionStartup::NoEmulator:
+        MessageBoxA(window, kNoEmulatorText, kNoEmulatorCaption, MB_ICONERROR | MB_OK);
         return -1;
+    case SessionStartup::Ready:
+        break;
     }
     sessionWindow = window;
-    worker.Start(NotifyRoundReady, nullptr, seed);
-    // Before the first round the process sign is the MESS executable's.
-    CycleStart(cycle, &kPlatform, {TimerPoll, TimerEndRun, TimerStart, TimerStarting}, MessExe);
+    StartSession(&kPlatform, NotifyRoundReady, nullptr, seed);
     RegisterHotKey(window, kHotKeyEscape, 0, VK_ESCAPE);
     RegisterHotKey(window, kHotKeyBackspace, 0, VK_BACK);
     RegisterHotKey(window, kHotKeyPause, 0, VK_PAUSE);
@@ -174,13 +150,6 @@ LRESULT OnPreviewPaint(HWND window)
     return 0;
 }
 
-void OnRoundReady()
-{
-    Round round;
-    if (worker.Take(&round))
-        CycleRoundReady(cycle, std::move(round));
-}
-
 }   // namespace
 
 LRESULT WINAPI ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -190,11 +159,11 @@ LRESULT WINAPI ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         return OnCreate(window);
     case WM_TIMER:
         if (!fChildPreview)
-            CycleTimer(cycle, static_cast<int>(wParam));
+            CycleTimer(SessionCycle(), static_cast<int>(wParam));
         return 0;
     case kRoundReadyMessage:
         if (!fChildPreview)
-            OnRoundReady();
+            SessionRoundReady();
         return 0;
     case WM_ERASEBKGND:
         if (fChildPreview)
@@ -206,7 +175,7 @@ LRESULT WINAPI ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         return OnPreviewPaint(window);
     case WM_HOTKEY:
         if (!fChildPreview)
-            CycleHotKey(cycle, static_cast<int>(wParam));
+            CycleHotKey(SessionCycle(), static_cast<int>(wParam));
         break;
     case WM_CLOSE:
         DestroyWindow(window);
@@ -214,7 +183,7 @@ LRESULT WINAPI ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_DESTROY:
         // The preview started nothing, so it ends, closes and looks for nothing.
         if (!fChildPreview)
-            CycleShutdown(cycle);
+            CycleShutdown(SessionCycle());
         return 0;
     case WM_MOUSEMOVE:
     case WM_ACTIVATE:

@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
-# The screen saver demo: sets up, builds, lays out a small emulator set-up
-# under build/demo (the stand-in emulator as MAME and as MESS, real machine
-# reports from Debian's mame, ROM entries, a software tree with a zip archive,
-# artwork), points the settings of a Wine prefix of its own at it, and runs
-# the real Quillmere.scr /s for a while, saving screenshots in
-# build/demo/shots. Then it presses Escape.
+# The screen saver demo, in two parts.
+# Windows: sets up, builds, lays out a small emulator set-up under build/demo
+# (the stand-in emulator as MAME and as MESS, real machine reports from
+# Debian's mame, ROM entries, a software tree with a zip archive, artwork),
+# points the settings of a Wine prefix of its own at it, and runs the real
+# Quillmere.scr /s for a while, saving screenshots in build/demo/shots. Then
+# it presses Escape.
+# Linux: runs `quillmere run` for a minute against Debian's real MAME with a
+# ROM folder of the four games it runs without ROM files, prints each
+# launch's command line as the kernel holds it, saves screenshots
+# (build/demo/shots/linux-*.png) and presses Escape.
 #
-#   scripts/demo.sh [SECONDS]     (default 45)
+#   scripts/demo.sh [SECONDS]     (the Windows part's length, default 45)
 # Runs on $DISPLAY when set, else on a virtual X server of its own.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -14,7 +19,7 @@ cd "$here"
 seconds=${1:-45}
 
 [ -n "${QUILLMERE_SKIP_SETUP:-}" ] || bash scripts/setup.sh
-bash scripts/build.sh win64
+bash scripts/build.sh win64 linux
 
 demo="$here/build/demo"
 rm -rf "$demo/emu" "$demo/software" "$demo/shots"
@@ -104,4 +109,43 @@ fi
 wait "$saver" || true
 echo "demo: runs the stand-in emulator logged:"
 cat "$demo/emu/mame/fakemame.log" "$demo/emu/mess/fakemame.log" 2>/dev/null | tr -d '\r' | sed 's/^/  /'
+
+# ---- The Linux edition, driving Debian's real MAME ---------------------------
+linux="$demo/linux"
+rm -rf "$linux"
+mkdir -p "$linux/home/.config/quillmere"
+for game in pong pongd breakout rebound; do mkdir -p "$linux/roms/$game"; done
+cat > "$linux/home/.config/quillmere/settings" <<SETTINGS
+MamePath=/usr/games/mame
+MameRomsPath=$linux/roms
+MameOption=-sound none -skip_gameinfo
+SystemChangeTimer=10000
+SplashScreenTimer=3000
+WaitForMESSTimer=2000
+PollTimer=100
+SETTINGS
+echo "demo: quillmere run for 60 s with /usr/games/mame (settings $linux/home/.config/quillmere/settings)"
+env -u XDG_CONFIG_HOME HOME="$linux/home" build/linux/quillmere run 2> "$linux/quillmere.log" &
+saver=$!
+launched=" "
+for i in $(seq 1 120); do
+    sleep 0.5
+    kill -0 "$saver" 2>/dev/null || { echo "demo: quillmere ended by itself"; break; }
+    for pid in $(pgrep -P "$saver" -f -- -rompath || true); do
+        case "$launched" in *" $pid "*) continue ;; esac
+        launched="$launched$pid "
+        echo "demo: launch $pid: $(tr '\0' ' ' < "/proc/$pid/cmdline")"
+    done
+    if [ $((i % 4)) -eq 0 ]; then
+        import -window root -display "$DISPLAY" "$demo/shots/$(printf 'linux-%03d' $((i / 2))).png"
+    fi
+done
+if kill -0 "$saver" 2>/dev/null; then
+    xdotool key Escape
+    for _ in $(seq 1 150); do kill -0 "$saver" 2>/dev/null || break; sleep 0.1; done
+fi
+if kill -0 "$saver" 2>/dev/null; then
+    echo "demo: quillmere did not end on Escape"; kill -9 "$saver"; exit 1
+fi
+wait "$saver" || true
 ls "$demo/shots"

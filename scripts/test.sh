@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds the three configurations and runs every test:
+# Sets up the machine, builds the four configurations and runs every test:
 # native unit tests (ASan+UBSan), Windows unit tests under Wine, the 32-bit
-# build's PE check, and the end-to-end tests (pytest): quillmere-check natively
-# and the real Quillmere.scr under Wine on a fresh virtual X server. Ends with
-# one line `N passed, N failed` and exits non-zero on any failure.
+# build's PE check, the end-to-end tests (pytest): quillmere-check natively
+# and the real Quillmere.scr under Wine on a fresh virtual X server, the
+# Debian package's contents, and the end-to-end tests of the Linux edition
+# with Debian's real MAME on a virtual X server of their own. Ends with one
+# line `N passed, N failed` and exits non-zero on any failure.
 #
 #   scripts/test.sh            everything
 #   QUILLMERE_SKIP_SETUP=1     skip the package set-up (already done)
@@ -95,6 +97,31 @@ rc=$?
 grep -E '^(FAILED|ERROR) ' "$results/e2e.log" | head -40
 tail -n 1 "$results/e2e.log"
 count_xml "$results/e2e.xml" $rc
+
+stop_wine_and_display
+trap - EXIT
+
+echo "== Debian package"
+deb=$(ls build/quillmere_*_amd64.deb 2>/dev/null | head -n 1)
+contents=$([ -n "$deb" ] && dpkg-deb -c "$deb" | awk '{print $6}' | tr '\n' ' ')
+missing=
+for file in ./usr/bin/quillmere ./usr/bin/quillmere-check ./usr/share/man/man1/quillmere.1.gz \
+            ./usr/share/quillmere/quillmere-idle.desktop; do
+    case " $contents " in *" $file "*) ;; *) missing="$missing $file" ;; esac
+done
+if [ -n "$deb" ] && [ -z "$missing" ]; then
+    passed=$((passed + 1)); echo "$deb: $contents"
+else
+    failed=$((failed + 1)); echo "FAILED: package ${deb:-missing}, lacking:$missing"
+fi
+
+echo "== Linux edition on X11 with the real MAME"
+timeout 600 /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/linux \
+    --junitxml="$results/linux.xml" > "$results/linux.log" 2>&1
+rc=$?
+tail -n 1 "$results/linux.log"
+count_xml "$results/linux.xml" $rc
+[ $rc -eq 0 ] || grep -E '^(FAILED|ERROR|E )' "$results/linux.log" | head -40
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -43,7 +43,8 @@ def native(*args, report=None, emulator=None):
     with open(os.path.join(FAKE, "report"), "wb") as f:
         f.write((report or "").encode("latin-1"))
     open(os.path.join(FAKE, "runs"), "w").close()
-    result = subprocess.run([NATIVE, "--mame", exe, "--mess", exe] + list(args), timeout=120, capture_output=True)
+    result = subprocess.run([NATIVE, "--mame", exe, "--mess", exe] + list(args), timeout=120, capture_output=True,
+                            env=dict(os.environ, XDG_CONFIG_HOME=FAKE))   # no user's settings file
     return result.returncode, result.stdout.decode("latin-1").rstrip("\n"), open(FAKE + "/runs").read().splitlines()
 
 

@@ -11,6 +11,7 @@
 #include "config/controls.h"
 #include "config/dialog.h"
 #include "config/settings.h"
+#include "config/settings_file.h"
 
 using std::string;
 using std::vector;
@@ -75,12 +76,26 @@ TEST(Config, ExecutablePathSplitsAtItsLastComponent)
 {
     for (const char *row : {"C:\\Emu\\mess.exe=C:\\Emu|mess.exe", "D:\\a.exe.old\\m.exe=D:\\a.exe.old|m.exe",
                             "C:\\Emu\\\\m.exe=C:\\Emu\\|m.exe", "C:\\Emu\\=C:|Emu", "mess.exe=mess.exe|",
-                            "\\\\mess.exe=\\\\mess.exe|", "C:\\m.exe=C:|m.exe", "\\\\srv\\share\\m.exe=\\\\srv\\share|m.exe"}) {
+                            "\\\\mess.exe=\\\\mess.exe|", "C:\\m.exe=C:|m.exe", "\\\\srv\\share\\m.exe=\\\\srv\\share|m.exe",
+                            "/usr/games/mame=/usr/games|mame"}) {   // natively, paths as written
         char folder[kTextSetting], exe[kTextSetting] = "";
         snprintf(folder, sizeof folder, "%s", string(row).substr(0, strchr(row, '=') - row).c_str());
         SplitExecutablePath(folder, exe);
         EXPECT_EQ(strchr(row, '=') + 1, string(folder) + "|" + exe) << row;
     }
+}
+
+// The Linux edition's settings file: a relative XDG_CONFIG_HOME is ignored, as
+// the base directory specification says.
+TEST(Config, SettingsFileFollowsAnAbsoluteXdgConfigHome)
+{
+    string home = string(getenv("HOME") ? getenv("HOME") : "") + "/.config/quillmere/settings";
+    for (const char *config : {"", "relative", "/c"}) {
+        setenv("XDG_CONFIG_HOME", config, 1);
+        SetSettingsFile(nullptr);
+        EXPECT_EQ(config[0] == '/' ? "/c/quillmere/settings" : home, SettingsFile()) << config;
+    }
+    unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST(Config, SavingStopsAtTheFirstFailureWithItsMessage)

@@ -150,3 +150,11 @@ TEST(CommandLine, SplitsAsTheWindowsRuntimeDoes)
         EXPECT_EQ(row.words, SplitCommandLine(row.line));
     }
 }
+
+// What the Linux edition launches: the choice joins folders with a
+// backslash; the native program gets slashes, and native paths as written.
+TEST(CommandLine, NativeWordsTurnJoinedPathsIntoSlashes)
+{
+    EXPECT_EQ((std::vector<string>{"/e/mame", "-cart", "/soft/nes/a.zip/sub/b.nes"}),
+              NativeCommandWords("\"/e\\mame\" -cart \"/soft\\nes\\a.zip\\sub/b.nes\""));
+}

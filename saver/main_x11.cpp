@@ -1,0 +1,192 @@
+// quillmere: the screen saver on an X display, driving the emulators of the
+// settings file, with the same run cycle as the Windows screen saver.
+//   quillmere run [--settings FILE]                    a session now
+//   quillmere idle [--after SECONDS] [--settings FILE] a session whenever
+//                                                      the user is idle
+#include <X11/Xlib.h>
+#include <X11/extensions/scrnsaver.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "config/settings_file.h"
+#include "saver/presence_posix.h"
+#include "saver/session_x11.h"
+
+namespace {
+
+const long kDefaultIdleSeconds = 600;
+const long kLongestIdleSeconds = 2000000;
+const int kIdleCheckMs = 1000;
+
+int stopPipe[2] = {-1, -1};
+volatile sig_atomic_t stopRequested = 0;
+
+void OnStopSignal(int)
+{
+    stopRequested = 1;
+    char byte = 's';
+    ssize_t written = write(stopPipe[1], &byte, 1);
+    (void)written;
+}
+
+// Requests on windows that vanish meanwhile (an emulator closing while it is
+// asked to close) fail; nothing of the session depends on them.
+int IgnoreXError(Display *, XErrorEvent *)
+{
+    return 0;
+}
+
+int Usage()
+{
+    fprintf(stderr,
+            "usage: quillmere run [--settings FILE]\n"
+            "       quillmere idle [--after SECONDS] [--settings FILE]\n"
+            "The settings file defaults to $XDG_CONFIG_HOME/quillmere/settings\n"
+            "(~/.config/quillmere/settings).\n");
+    return 2;
+}
+
+bool CatchStopSignals()
+{
+    if (pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return false;
+    struct sigaction action = {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(signal, &action, nullptr);
+    return true;
+}
+
+// Waits up to ms for a stop request.
+void WaitForStop(int ms)
+{
+    pollfd watched = {stopPipe[0], POLLIN, 0};
+    while (poll(&watched, 1, ms) < 0 && errno == EINTR && !stopRequested) {
+    }
+}
+
+void DrainEvents(Display *display)
+{
+    while (XPending(display) > 0) {
+        XEvent event;
+        XNextEvent(display, &event);
+    }
+}
+
+// The X server's own screen-saver timeout, else kDefaultIdleSeconds.
+long ServerIdleSeconds(Display *display)
+{
+    int timeout = 0, interval = 0, blanking = 0, exposures = 0;
+    XGetScreenSaver(display, &timeout, &interval, &blanking, &exposures);
+    return timeout > 0 ? timeout : kDefaultIdleSeconds;
+}
+
+// A session each time the user has been idle for idleSeconds. A session
+// that cannot start is tried again only after the user has been back; no
+// session starts while a game left running by Backspace still runs.
+int RunWhenIdle(Display *display, long idleSeconds)
+{
+    int event = 0, error = 0;
+    if (!XScreenSaverQueryExtension(display, &event, &error)) {
+        fprintf(stderr, "quillmere: the X server has no MIT-SCREEN-SAVER extension, "
+                        "so idle time cannot be known\n");
+        return 1;
+    }
+    XScreenSaverInfo *info = XScreenSaverAllocInfo();
+    if (!info)
+        return 1;
+    const unsigned long idleMs = static_cast<unsigned long>(idleSeconds) * 1000;
+    bool waitForUser = false;
+    while (!stopRequested) {
+        DrainEvents(display);
+        bool gameLeft = ReapLeftChildren();
+        if (!XScreenSaverQueryInfo(display, DefaultRootWindow(display), info))
+            break;
+        if (info->idle < idleMs)
+            waitForUser = false;
+        if (!waitForUser && !gameLeft && info->idle >= idleMs) {
+            X11SessionEnd end = RunX11Session(display, stopPipe[0]);
+            waitForUser = end != X11SessionEnd::Ended;
+            continue;
+        }
+        unsigned long left = info->idle < idleMs ? idleMs - info->idle : kIdleCheckMs;
+        WaitForStop(static_cast<int>(std::min<unsigned long>(left, kIdleCheckMs)));
+    }
+    XFree(info);
+    return 0;
+}
+
+}   // namespace
+
+#if defined(__SANITIZE_ADDRESS__)
+// Under the test build's leak checker: fontconfig keeps a few bytes of the
+// configuration it parses for the life of the process, out of our reach.
+extern "C" const char *__lsan_default_suppressions()
+{
+    return "leak:libfontconfig.so\n";
+}
+extern "C" const char *__lsan_default_options()
+{
+    return "print_suppressions=0";
+}
+#endif
+
+int main(int argc, char **argv)
+{
+    if (argc < 2)
+        return Usage();
+    bool idle = strcmp(argv[1], "idle") == 0;
+    if (!idle && strcmp(argv[1], "run") != 0)
+        return Usage();
+    const char *settings = nullptr;
+    long idleSeconds = 0;
+    for (int at = 2; at < argc; at += 2) {
+        if (at + 1 >= argc)
+            return Usage();
+        if (strcmp(argv[at], "--settings") == 0) {
+            settings = argv[at + 1];
+        } else if (idle && strcmp(argv[at], "--after") == 0) {
+            char *end = nullptr;
+            idleSeconds = strtol(argv[at + 1], &end, 10);
+            if (end == argv[at + 1] || *end || idleSeconds < 1 || idleSeconds > kLongestIdleSeconds)
+                return Usage();
+        } else {
+            return Usage();
+        }
+    }
+    if (!SetSettingsFile(settings)) {
+        fprintf(stderr, "quillmere: the settings file's name is too long\n");
+        return 2;
+    }
+    if (!CatchStopSignals()) {
+        fprintf(stderr, "quillmere: cannot make a pipe\n");
+        return 1;
+    }
+    Display *display = XOpenDisplay(nullptr);
+    if (!display) {
+        const char *name = XDisplayName(nullptr);
+        fprintf(stderr, "quillmere: cannot open the X display %s\n",
+                name[0] ? name : "(DISPLAY is not set)");
+        return 1;
+    }
+    XSetErrorHandler(IgnoreXError);
+    // The emulators started from here have no use for the X connection.
+    fcntl(ConnectionNumber(display), F_SETFD, FD_CLOEXEC);
+
+    int status;
+    if (idle)
+        status = RunWhenIdle(display, idleSeconds ? idleSeconds : ServerIdleSeconds(display));
+    else
+        status = RunX11Session(display, stopPipe[0]) == X11SessionEnd::Ended ? 0 : 1;
+    XCloseDisplay(display);
+    return status;
+}
