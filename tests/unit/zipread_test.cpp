@@ -137,7 +137,9 @@ TEST(ZipRead, HandBuiltArchives)
         {"21 bytes with a signature", string("PK\x05\x06", 4) + string(17, '\0'), kRefused},
         {"a partial signature", string(30, 'x') + "PK\x05" + string(30, 'x'), kRefused},
         {"no entries", head + a + End(0, 0, 0, 0, 30), kRefused},
+        {"spanning disks", head + a + End(1, 1, 1, a.size(), 30), kRefused},
         {"directory past the end", head + a + End(0, 1, 1, a.size(), 53), kRefused},
+        {"directory of 4 GiB", head + a + End(0, 1, 1, 0xFFFFFFF0u, 30), kRefused},
         {"offset beyond 31 bits", head + a + End(0, 1, 1, a.size(), 0x80000000u), kRefused},
         {"signature in the comment, 22 bytes before the end", outer + End(0, 2, 2, both, 30, inner), {"two.txt"}},
         {"signature with 21 bytes left", outer + End(0, 2, 2, both, 30, "abc" + inner.substr(0, 21)),
@@ -145,6 +147,7 @@ TEST(ZipRead, HandBuiltArchives)
         {"comment of 65535 bytes", Archive({one, two}, letters), {"one.txt", "two.txt"}},
         {"name running past the directory", Archive({one, Record("second", 7)}), {"one.txt"}},
         {"tail of 45 bytes", Archive({a}, "", Record("").substr(0, 45)), {"a.txt"}},
+        {"extra field past the end", Archive({one, Record("last", -1, 0xFFFF)}), {"one.txt", "last"}},
         {"more records than stated", outer + a + End(0, 1, 1, both + a.size(), 30), {"one.txt", "two.txt", "a.txt"}},
         {"names keep every byte", Archive({Record("a\\b/c"), Record("\xff\x80 x"), Record("")}), {"a\\b/c", "\xff\x80 x", ""}},
     };
