@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds the four configurations and runs every test:
 # native unit tests (ASan+UBSan), Windows unit tests under Wine, the 32-bit
-# build's PE check, the end-to-end tests of the real Quillmere.scr under
-# Wine on a fresh virtual X server, the Debian package's contents, and the
-# end-to-end tests of the Linux edition with Debian's real MAME on a virtual
-# X server of their own. Ends with one line `N passed, N failed` and exits
-# non-zero on any failure.
+# build's PE check, the end-to-end tests (pytest): quillmere-check natively
+# and the real Quillmere.scr under Wine on a fresh virtual X server, the
+# Debian package's contents, and the end-to-end tests of the Linux edition
+# with Debian's real MAME on a virtual X server of their own. Ends with one
+# line `N passed, N failed` and exits non-zero on any failure.
 #
 #   scripts/test.sh            everything
 #   QUILLMERE_SKIP_SETUP=1     skip the package set-up (already done)
-#   QUILLMERE_E2E_ARGS="..."   arguments for tests/e2e/run.py (e.g. "-k Hotkey")
+#   QUILLMERE_E2E_ARGS="..."   arguments for pytest over tests/e2e (e.g. "-k dialog")
 set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
@@ -25,18 +25,23 @@ results="$here/build/test-results"
 rm -rf "$results"
 mkdir -p "$results"
 
-# Adds the counts of a GoogleTest XML report to the totals.
-count_gtest() {
-    local xml=$1 tests failures errors
-    if [ ! -f "$xml" ]; then
-        failed=$((failed + 1))
-        return
-    fi
-    tests=$(grep -o '<testsuites [^>]*' "$xml" | grep -o ' tests="[0-9]*"' | grep -o '[0-9]*')
-    failures=$(grep -o '<testsuites [^>]*' "$xml" | grep -o ' failures="[0-9]*"' | grep -o '[0-9]*')
-    errors=$(grep -o '<testsuites [^>]*' "$xml" | grep -o ' errors="[0-9]*"' | grep -o '[0-9]*')
-    passed=$((passed + tests - failures - errors))
-    failed=$((failed + failures + errors))
+# Adds the passed and failed test cases of a JUnit-style XML report (GoogleTest
+# and pytest both write one) to the totals. A missing report, or a run that
+# failed without a failing case, counts as one failure.
+count_xml() {
+    local counts
+    counts=$(/usr/bin/python3 -c '
+import sys, xml.etree.ElementTree as ET
+try:
+    cases = list(ET.parse(sys.argv[1]).iter("testcase"))
+except (OSError, ET.ParseError):
+    sys.exit(print(0, 1))
+failed = sum(c.find("failure") is not None or c.find("error") is not None for c in cases)
+skipped = sum(c.find("skipped") is not None or c.get("result") == "skipped" for c in cases)
+print(len(cases) - failed - skipped, failed)' "$1")
+    passed=$((passed + ${counts% *}))
+    failed=$((failed + ${counts#* }))
+    [ "$2" -eq 0 ] || [ "${counts#* }" -gt 0 ] || failed=$((failed + 1))
 }
 
 echo "== native unit tests"
@@ -44,8 +49,8 @@ timeout 900 build/native/quillmere_tests --gtest_output="xml:$results/native.xml
     > "$results/native.log" 2>&1
 rc=$?
 tail -n 3 "$results/native.log"
-count_gtest "$results/native.xml"
-[ $rc -eq 0 ] || { grep -E '^\[  FAILED|Failure|ERROR' "$results/native.log" | head -40; [ -f "$results/native.xml" ] && failed=$((failed > 0 ? failed : 1)); }
+count_xml "$results/native.xml" $rc
+[ $rc -eq 0 ] || grep -E '^\[  FAILED|Failure|ERROR' "$results/native.log" | head -40
 
 echo "== 32-bit build"
 if file build/win32/Quillmere.scr | grep -q 'PE32 executable (GUI) Intel 80386'; then
@@ -79,25 +84,19 @@ make_prefix "$here/build/wine-unit"
     > "$results/win.log" 2>&1)
 rc=$?
 tail -n 3 "$results/win.log"
-count_gtest "$results/win.xml"
+count_xml "$results/win.xml" $rc
 [ $rc -eq 0 ] || grep -E '^\[  FAILED|Failure' "$results/win.log" | head -40
 timeout 20 wineserver -k 2>/dev/null
 
-echo "== end-to-end tests under Wine"
-export QUILLMERE_DISPLAY=$DISPLAY QUILLMERE_E2E_COUNTS="$results/e2e.counts"
-# Debian's own Python: the packages set-up installs (pytest) are there.
+echo "== end-to-end tests: quillmere-check natively, Quillmere.scr under Wine"
+export QUILLMERE_DISPLAY=$DISPLAY
 # shellcheck disable=SC2086
-timeout 1500 /usr/bin/python3 tests/e2e/run.py ${QUILLMERE_E2E_ARGS:-} > "$results/e2e.log" 2>&1
+timeout 1500 /usr/bin/python3 -m pytest tests/e2e -p no:cacheprovider -q -rfE \
+    --junitxml="$results/e2e.xml" ${QUILLMERE_E2E_ARGS:-} > "$results/e2e.log" 2>&1
 rc=$?
-grep -E '\.\.\. (FAIL|ERROR)|^(FAIL|ERROR):' "$results/e2e.log" | head -40
+grep -E '^(FAILED|ERROR) ' "$results/e2e.log" | head -40
 tail -n 1 "$results/e2e.log"
-if [ -f "$results/e2e.counts" ]; then
-    read -r p f < "$results/e2e.counts"
-    passed=$((passed + p)); failed=$((failed + f))
-    [ $rc -eq 0 ] || [ "$f" -gt 0 ] || failed=$((failed + 1))
-else
-    failed=$((failed + 1))
-fi
+count_xml "$results/e2e.xml" $rc
 
 stop_wine_and_display
 trap - EXIT
@@ -117,21 +116,12 @@ else
 fi
 
 echo "== Linux edition on X11 with the real MAME"
-# Debian's own Python, which has pytest and Pillow.
 timeout 600 /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/linux \
     --junitxml="$results/linux.xml" > "$results/linux.log" 2>&1
 rc=$?
 tail -n 1 "$results/linux.log"
-if [ -f "$results/linux.xml" ]; then
-    suite=$(grep -o '<testsuite [^>]*' "$results/linux.xml" | head -n 1)
-    tests=$(echo "$suite" | grep -o ' tests="[0-9]*"' | grep -o '[0-9]*')
-    bad=$(( $(echo "$suite" | grep -o ' failures="[0-9]*"' | grep -o '[0-9]*') +
-            $(echo "$suite" | grep -o ' errors="[0-9]*"' | grep -o '[0-9]*') ))
-    passed=$((passed + tests - bad)); failed=$((failed + bad))
-    [ $rc -eq 0 ] || { grep -E '^(FAILED|ERROR|E )' "$results/linux.log" | head -40; [ $bad -gt 0 ] || failed=$((failed + 1)); }
-else
-    failed=$((failed + 1))
-fi
+count_xml "$results/linux.xml" $rc
+[ $rc -eq 0 ] || grep -E '^(FAILED|ERROR|E )' "$results/linux.log" | head -40
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -1,6 +1,6 @@
-"""pytest fixtures: one Wine environment per session, made only when a test asks
-for it; each test that uses it starts and ends with no Windows program of the
-tree running and no settings key."""
+# pytest fixtures: one Wine environment per session, made only when a test asks
+# for it; a test using it starts and ends with no Windows program of the tree
+# running and no settings key.
 import pytest
 
 import harness

@@ -21,151 +21,108 @@
 //   fake-hang-listxml   -listxml never answers (sleeps 10 min)
 #include <windows.h>
 
-#include <cstdio>
-#include <cstring>
 #include <string>
 
-static std::string folder;   // the executable's folder, with a trailing backslash
+static std::string folder;        // the executable's folder, with a trailing backslash
+static std::string commandLine;
 
 static bool SwitchOn(const char *name)
 {
     return GetFileAttributesA((folder + name).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+static void Write(HANDLE file, const std::string &text)
+{
+    DWORD written;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
 static void AppendLog(const std::string &line)
 {
-    HANDLE log = CreateFileA((folder + "fakemame.log").c_str(), FILE_APPEND_DATA,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (log == INVALID_HANDLE_VALUE)
-        return;
-    std::string text = line + "\r\n";
-    DWORD written;
-    WriteFile(log, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(log);
+    HANDLE log = CreateFileA((folder + "fakemame.log").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (log != INVALID_HANDLE_VALUE)
+        Write(log, line + "\r\n"), CloseHandle(log);
 }
 
-static void Write(DWORD which, const std::string &text)
+static int ListXml(std::string name)
 {
-    DWORD written;
-    WriteFile(GetStdHandle(which), text.data(), static_cast<DWORD>(text.size()), &written,
-              nullptr);
-}
-
-// The command line's arguments after the program name, split at blanks with
-// double quotes grouping.
-static std::string ArgumentsOf(const char *line)
-{
-    const char *p = line;
-    if (*p == '"') {
-        p = strchr(p + 1, '"');
-        p = p ? p + 1 : line + strlen(line);
-    } else {
-        while (*p && *p != ' ' && *p != '\t')
-            ++p;
-    }
-    while (*p == ' ' || *p == '\t')
-        ++p;
-    return p;
-}
-
-static int ListXml(const std::string &name)
-{
-    if (SwitchOn("fake-hang-listxml")) {
-        Sleep(600000);
-        return 0;
-    }
-    bool plain = !name.empty() && name.find_first_of("\\/:") == std::string::npos;
+    if (SwitchOn("fake-hang-listxml"))
+        return Sleep(600000), 0;
+    name.erase(0, name.find_first_not_of(" \t"));
+    name.erase(name.find_last_not_of(" \t\r\n") + 1);
     HANDLE report = INVALID_HANDLE_VALUE;
-    if (plain)
-        report = CreateFileA((folder + "reports\\" + name + ".xml").c_str(), GENERIC_READ,
-                             FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (report == INVALID_HANDLE_VALUE) {
-        Write(STD_ERROR_HANDLE, "No matching machines found for '" + name + "'\n");
-        return 5;
-    }
+    if (!name.empty() && name.find_first_of("\\/:") == std::string::npos)
+        report = CreateFileA((folder + "reports\\" + name + ".xml").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
+    if (report == INVALID_HANDLE_VALUE)
+        return Write(GetStdHandle(STD_ERROR_HANDLE), "No matching machines found for '" + name + "'\n"), 5;
     char chunk[65536];
-    DWORD read;
-    while (ReadFile(report, chunk, sizeof chunk, &read, nullptr) && read > 0) {
-        DWORD written;
-        if (!WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), chunk, read, &written, nullptr))
-            break;
+    DWORD read, written;
+    while (ReadFile(report, chunk, sizeof chunk, &read, nullptr) && read > 0 &&
+           WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), chunk, read, &written, nullptr)) {
     }
     CloseHandle(report);
     return 0;
 }
 
-static std::string commandLine;
-
 static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    switch (message) {
-    case WM_CLOSE:
-        if (SwitchOn("fake-ignore-close"))
-            return 0;
-        AppendLog("close\t" + std::to_string(GetCurrentProcessId()));
-        DestroyWindow(window);
+    if (message == WM_CLOSE) {
+        if (!SwitchOn("fake-ignore-close")) {
+            AppendLog("close\t" + std::to_string(GetCurrentProcessId()));
+            DestroyWindow(window);
+        }
         return 0;
-    case WM_DESTROY:
+    }
+    if (message == WM_DESTROY)
         PostQuitMessage(0);
-        return 0;
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(window, &paint);
-        RECT area;
-        GetClientRect(window, &area);
-        HBRUSH brush = CreateSolidBrush(RGB(30, 60, 160));
-        FillRect(dc, &area, brush);
-        DeleteObject(brush);
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, RGB(255, 255, 0));
-        std::string text = "Stand-in emulator\n\n" + commandLine;
-        InflateRect(&area, -40, -40);
-        DrawTextA(dc, text.c_str(), -1, &area, DT_CENTER | DT_WORDBREAK);
-        EndPaint(window, &paint);
-        return 0;
-    }
-    default:
+    if (message != WM_PAINT)
         return DefWindowProcA(window, message, wParam, lParam);
-    }
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    RECT area;
+    GetClientRect(window, &area);
+    HBRUSH brush = CreateSolidBrush(RGB(30, 60, 160));
+    FillRect(dc, &area, brush);
+    DeleteObject(brush);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(255, 255, 0));
+    InflateRect(&area, -40, -40);
+    DrawTextA(dc, ("Stand-in emulator\n\n" + commandLine).c_str(), -1, &area, DT_CENTER | DT_WORDBREAK);
+    EndPaint(window, &paint);
+    return 0;
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    folder.assign(path, length);
+    folder.assign(path, GetModuleFileNameA(nullptr, path, sizeof path));
     folder.erase(folder.find_last_of('\\') + 1);
-
     commandLine = GetCommandLineA();
-    std::string arguments = ArgumentsOf(commandLine.c_str());
-    if (arguments.compare(0, 8, "-listxml") == 0) {
-        std::string name = arguments.substr(8);
-        name.erase(0, name.find_first_not_of(" \t"));
-        name.erase(name.find_last_not_of(" \t\r\n") + 1);
-        return ListXml(name);
-    }
+    // The arguments follow the program's name, which may be quoted.
+    size_t end = commandLine[0] == '"' ? commandLine.find('"', 1) : commandLine.find_first_of(" \t");
+    std::string arguments = end == std::string::npos ? "" : commandLine.substr(end + 1);
+    arguments.erase(0, arguments.find_first_not_of(" \t"));
+    if (arguments.compare(0, 8, "-listxml") == 0)
+        return ListXml(arguments.substr(8));
 
     char current[MAX_PATH] = "";
     GetCurrentDirectoryA(sizeof current, current);
-    AppendLog("start\t" + std::to_string(GetCurrentProcessId()) + "\t" + current + "\t" +
-              commandLine);
+    AppendLog("start\t" + std::to_string(GetCurrentProcessId()) + "\t" + current + "\t" + commandLine);
     // The words as the C runtime split them: what a real emulator would see.
     std::string words = "args\t" + std::to_string(GetCurrentProcessId());
     for (int i = 1; i < __argc; ++i)
         words += std::string("\t") + __argv[i];
     AppendLog(words);
-    if (SwitchOn("fake-quit") ||
-        (__argc > 1 && SwitchOn((std::string("fake-quit-") + __argv[__argc - 1]).c_str())))
+    if (SwitchOn("fake-quit") || (__argc > 1 && SwitchOn(("fake-quit-" + std::string(__argv[__argc - 1])).c_str())))
         return 0;
-
     if (SwitchOn("fake-crash"))
         ExitProcess(0xC0000005);
-    if (SwitchOn("fake-no-window")) {
-        for (int i = 0; i < 3000 && !SwitchOn("fake-stop"); ++i)
-            Sleep(100);
+    for (int i = 0; SwitchOn("fake-no-window") && i < 3000 && !SwitchOn("fake-stop"); ++i)
+        Sleep(100);
+    if (SwitchOn("fake-no-window"))
         return 0;
-    }
 
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = WindowProc;
@@ -175,12 +132,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     RegisterClassA(&windowClass);
     // Full screen and topmost, like an emulator run with -nowindow, so it
     // shows over the saver's own topmost window.
-    HWND window = CreateWindowExA(WS_EX_TOPMOST, "MAME", "Stand-in emulator",
-                                  WS_POPUP | WS_VISIBLE, 0, 0,
-                                  GetSystemMetrics(SM_CXSCREEN),
-                                  GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, instance,
-                                  nullptr);
-    if (!window)
+    if (!CreateWindowExA(WS_EX_TOPMOST, "MAME", "Stand-in emulator", WS_POPUP | WS_VISIBLE, 0, 0,
+                         GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, instance,
+                         nullptr))
         return 2;
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {

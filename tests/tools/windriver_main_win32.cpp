@@ -5,25 +5,20 @@
 //
 //   wait CLASS TITLE MS        wait for a top-level window ("-" for any); print its handle
 //   gone CLASS MS              wait until no top-level window of CLASS exists
-//   info HWND                  class, title, styles, parent, rectangle, visibility, pid
+//   close CLASS                send WM_CLOSE to the first top-level window of CLASS
+//   info HWND                  class, title, styles, parent, rectangle, visibility, pid, id
 //   children HWND              one "info" line per child window
-//   msgbox MS                  wait for a message box; print caption and text
+//   msgbox MS                  wait for a message box; print its handle, caption and text
 //   answer HWND [ID]           press a dialog's button (IDOK by default), posted
-//   get HWND ID                a control's text
-//   set HWND ID TEXT           set a control's text
+//   get|set HWND ID [TEXT]     a control's text
 //   click HWND ID              press a button (posted, so a modal box it opens does not block)
 //   check HWND ID              a check box's state
 //   list HWND ID               a list box's lines, one per output line
-//   select HWND ID INDEX       select a list line (-1: none)
-//   selection HWND ID          the selected list line's index
+//   select|selection HWND ID [INDEX]  select a list line (-1: none) / the selected line
 //   send HWND MSG WPARAM LPARAM  SendMessage, prints the result
-//   close CLASS                send WM_CLOSE to the first window of CLASS
 //   parent W H SECONDS         make a window to hold a preview; print its handle
 //   resources PID              GDI objects, user objects and handles of a process
-//   modules                    every process id with its first module's base name
 #include <windows.h>
-
-#include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -35,12 +30,12 @@ static HWND ToWindow(const char *text)
     return reinterpret_cast<HWND>(static_cast<uintptr_t>(strtoull(text, nullptr, 0)));
 }
 
-static const char *OrNull(const char *text)
+static unsigned long long Number(HWND window)
 {
-    return strcmp(text, "-") == 0 ? nullptr : text;
+    return reinterpret_cast<uintptr_t>(window);
 }
 
-static void PrintInfo(HWND window)
+static BOOL CALLBACK PrintInfo(HWND window, LPARAM)
 {
     char className[256] = "", title[1024] = "";
     GetClassNameA(window, className, sizeof className);
@@ -49,177 +44,124 @@ static void PrintInfo(HWND window)
     GetWindowRect(window, &r);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    printf("hwnd=%llu class=%s title=%s style=0x%08lx exstyle=0x%08lx parent=%llu "
-           "rect=%ld,%ld,%ld,%ld visible=%d pid=%lu id=%ld\n",
-           static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window)), className,
-           title, static_cast<unsigned long>(GetWindowLongA(window, GWL_STYLE)),
-           static_cast<unsigned long>(GetWindowLongA(window, GWL_EXSTYLE)),
-           static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(GetParent(window))),
-           r.left, r.top, r.right, r.bottom, IsWindowVisible(window) ? 1 : 0,
-           static_cast<unsigned long>(pid), static_cast<long>(GetDlgCtrlID(window)));
-}
-
-static BOOL CALLBACK PrintChild(HWND window, LPARAM)
-{
-    PrintInfo(window);
+    printf("hwnd=%llu class=%s title=%s style=0x%08lx exstyle=0x%08lx parent=%llu rect=%ld,%ld,%ld,%ld "
+           "visible=%d pid=%lu id=%ld\n",
+           Number(window), className, title, static_cast<unsigned long>(GetWindowLongA(window, GWL_STYLE)),
+           static_cast<unsigned long>(GetWindowLongA(window, GWL_EXSTYLE)), Number(GetParent(window)), r.left,
+           r.top, r.right, r.bottom, IsWindowVisible(window) ? 1 : 0, pid, static_cast<long>(GetDlgCtrlID(window)));
     return TRUE;
 }
 
-struct BoxSearch {
-    HWND found;
-};
-
-static BOOL CALLBACK FindMessageBox(HWND window, LPARAM data)
+// A message box: a visible dialog with the static text control 0xFFFF.
+static BOOL CALLBACK FindMessageBox(HWND window, LPARAM found)
 {
     char className[32];
     if (!IsWindowVisible(window) || !GetClassNameA(window, className, sizeof className) ||
         strcmp(className, "#32770") != 0 || !GetDlgItem(window, 0xFFFF))
         return TRUE;
-    reinterpret_cast<BoxSearch *>(data)->found = window;
+    *reinterpret_cast<HWND *>(found) = window;
     return FALSE;
 }
 
 static LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_DESTROY) {
+    if (message == WM_DESTROY)
         PostQuitMessage(0);
-        return 0;
-    }
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Polls seek every 50 ms until it gives true or ms pass.
+template <typename Seek> static int Within(const char *ms, Seek seek)
+{
+    DWORD until = GetTickCount() + strtoul(ms, nullptr, 10);
+    do {
+        if (seek())
+            return 0;
+        Sleep(50);
+    } while (static_cast<LONG>(GetTickCount() - until) < 0);
+    return 1;
 }
 
 int main(int argc, char **argv)
 {
     setvbuf(stdout, nullptr, _IONBF, 0);
-    if (argc < 2)
-        return 2;
-    std::string command = argv[1];
-
-    if (command == "wait" && argc == 5) {
-        DWORD until = GetTickCount() + strtoul(argv[4], nullptr, 10);
-        do {
-            HWND window = FindWindowA(OrNull(argv[2]), OrNull(argv[3]));
-            if (window) {
-                printf("%llu\n", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window)));
-                return 0;
-            }
-            Sleep(50);
-        } while (static_cast<LONG>(GetTickCount() - until) < 0);
-        return 1;
-    }
-    if (command == "gone" && argc == 4) {
-        DWORD until = GetTickCount() + strtoul(argv[3], nullptr, 10);
-        do {
-            if (!FindWindowA(argv[2], nullptr))
-                return 0;
-            Sleep(50);
-        } while (static_cast<LONG>(GetTickCount() - until) < 0);
-        return 1;
-    }
-    if (command == "info" && argc == 3) {
+    const std::string command = argc > 1 ? argv[1] : "";
+    const char *any = argc > 3 && strcmp(argv[3], "-") != 0 ? argv[3] : nullptr;
+    if (command == "wait" && argc == 5)
+        return Within(argv[4], [&] {
+            HWND window = FindWindowA(strcmp(argv[2], "-") ? argv[2] : nullptr, any);
+            return window && printf("%llu\n", Number(window));
+        });
+    if (command == "gone" && argc == 4)
+        return Within(argv[3], [&] { return !FindWindowA(argv[2], nullptr); });
+    if (command == "close" && argc == 3)
+        return FindWindowA(argv[2], nullptr) ? (SendMessageA(FindWindowA(argv[2], nullptr), WM_CLOSE, 0, 0), 0) : 1;
+    if ((command == "info" || command == "children") && argc == 3) {
         HWND window = ToWindow(argv[2]);
         if (!IsWindow(window))
             return 1;
-        PrintInfo(window);
-        return 0;
+        return command == "info" ? (PrintInfo(window, 0), 0) : (EnumChildWindows(window, PrintInfo, 0), 0);
     }
-    if (command == "children" && argc == 3) {
-        HWND window = ToWindow(argv[2]);
-        if (!IsWindow(window))
-            return 1;
-        EnumChildWindows(window, PrintChild, 0);
-        return 0;
-    }
-    if (command == "msgbox" && argc == 3) {
-        DWORD until = GetTickCount() + strtoul(argv[2], nullptr, 10);
-        do {
-            BoxSearch search{nullptr};
-            EnumWindows(FindMessageBox, reinterpret_cast<LPARAM>(&search));
-            if (search.found) {
-                char caption[1024] = "", text[4096] = "";
-                GetWindowTextA(search.found, caption, sizeof caption);
-                GetDlgItemTextA(search.found, 0xFFFF, text, sizeof text);
-                printf("hwnd=%llu\ncaption=%s\ntext=%s\n",
-                       static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(search.found)),
-                       caption, text);
-                return 0;
-            }
-            Sleep(50);
-        } while (static_cast<LONG>(GetTickCount() - until) < 0);
-        return 1;
-    }
+    if (command == "msgbox" && argc == 3)
+        return Within(argv[2], [] {
+            HWND box = nullptr;
+            EnumWindows(FindMessageBox, reinterpret_cast<LPARAM>(&box));
+            char caption[1024] = "", text[4096] = "";
+            GetWindowTextA(box, caption, sizeof caption);
+            GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+            return box && printf("hwnd=%llu\ncaption=%s\ntext=%s\n", Number(box), caption, text);
+        });
     if (command == "answer" && (argc == 3 || argc == 4)) {
         HWND window = ToWindow(argv[2]);
         int id = argc == 4 ? atoi(argv[3]) : IDOK;
-        if (!IsWindow(window))
-            return 1;
-        PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
-        return 0;
+        return IsWindow(window) ? !PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                                               reinterpret_cast<LPARAM>(GetDlgItem(window, id)))
+                                : 1;
     }
-    if (argc >= 4 && (command == "get" || command == "set" || command == "click" ||
-                      command == "check" || command == "list" || command == "select" ||
-                      command == "selection")) {
+    if (argc >= 4 && (command == "get" || command == "set" || command == "click" || command == "check" ||
+                      command == "list" || command == "select" || command == "selection")) {
         HWND control = GetDlgItem(ToWindow(argv[2]), atoi(argv[3]));
+        static char text[65536];
         if (!control)
             return 1;
-        if (command == "get") {
-            static char text[65536];
-            SendMessageA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-            printf("%s\n", text);
-        } else if (command == "set" && argc == 5) {
+        if (command == "get")
+            printf("%s\n", SendMessageA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text)) >= 0 ? text : "");
+        else if (command == "set" && argc == 5)
             SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4]));
-        } else if (command == "click") {
+        else if (command == "click")
             PostMessageA(control, BM_CLICK, 0, 0);
-        } else if (command == "check") {
-            printf("%ld\n", static_cast<long>(SendMessageA(control, BM_GETCHECK, 0, 0)));
-        } else if (command == "list") {
-            // Wine answers LB_GETTEXT across processes in UTF-16 whatever was
-            // asked, so ask for UTF-16.
-            LRESULT count = SendMessageW(control, LB_GETCOUNT, 0, 0);
-            for (LRESULT i = 0; i < count; ++i) {
-                wchar_t wide[2048] = L"";
-                SendMessageW(control, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide));
-                char narrow[4096] = "";
-                WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
-                printf("%s\n", narrow);
-            }
-        } else if (command == "select" && argc == 5) {
+        else if (command == "check" || command == "selection")
+            printf("%ld\n", static_cast<long>(SendMessageA(control, command == "check" ? BM_GETCHECK : LB_GETCURSEL, 0, 0)));
+        else if (command == "select" && argc == 5)
             SendMessageA(control, LB_SETCURSEL, atoi(argv[4]), 0);
-        } else if (command == "selection") {
-            printf("%ld\n", static_cast<long>(SendMessageA(control, LB_GETCURSEL, 0, 0)));
-        } else {
+        else if (command != "list")
             return 2;
+        // Wine answers LB_GETTEXT across processes in UTF-16 whatever was asked, so ask for UTF-16.
+        for (LRESULT i = 0; command == "list" && i < SendMessageW(control, LB_GETCOUNT, 0, 0); ++i) {
+            wchar_t wide[2048] = L"";
+            SendMessageW(control, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide));
+            WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+            printf("%s\n", text);
         }
         return 0;
     }
-    if (command == "send" && argc == 6) {
-        LRESULT result = SendMessageA(ToWindow(argv[2]), strtoul(argv[3], nullptr, 0),
-                                      strtoull(argv[4], nullptr, 0), strtoll(argv[5], nullptr, 0));
-        printf("%lld\n", static_cast<long long>(result));
-        return 0;
-    }
-    if (command == "close" && argc == 3) {
-        HWND window = FindWindowA(argv[2], nullptr);
-        if (!window)
-            return 1;
-        SendMessageA(window, WM_CLOSE, 0, 0);
-        return 0;
-    }
+    if (command == "send" && argc == 6)
+        return printf("%lld\n", static_cast<long long>(SendMessageA(ToWindow(argv[2]), strtoul(argv[3], nullptr, 0),
+                                                                    strtoull(argv[4], nullptr, 0),
+                                                                    strtoll(argv[5], nullptr, 0)))) < 0;
     if (command == "parent" && argc == 5) {
         WNDCLASSA windowClass = {};
         windowClass.lpfnWndProc = ParentProc;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
         windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
         windowClass.lpszClassName = "PreviewParent";
         RegisterClassA(&windowClass);
-        HWND window = CreateWindowExA(0, "PreviewParent", "Preview parent",
-                                      WS_POPUP | WS_VISIBLE, 50, 50, atoi(argv[2]),
-                                      atoi(argv[3]), nullptr, nullptr,
-                                      windowClass.hInstance, nullptr);
+        HWND window = CreateWindowExA(0, "PreviewParent", "Preview parent", WS_POPUP | WS_VISIBLE, 50, 50,
+                                      atoi(argv[2]), atoi(argv[3]), nullptr, nullptr, nullptr, nullptr);
         if (!window)
             return 1;
-        printf("%llu\n", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window)));
+        printf("%llu\n", Number(window));
+        // A stand-in parent destroys its window itself: Wine would not destroy
+        // the preview's child window of another process.
         SetTimer(window, 1, strtoul(argv[4], nullptr, 10) * 1000, nullptr);
         MSG message;
         while (GetMessageA(&message, nullptr, 0, 0) > 0) {
@@ -231,34 +173,13 @@ int main(int argc, char **argv)
     }
     if (command == "resources" && argc == 3) {
         HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, strtoul(argv[2], nullptr, 10));
+        DWORD handles = 0;
         if (!process)
             return 1;
-        DWORD handles = 0;
         GetProcessHandleCount(process, &handles);
-        printf("gdi=%lu user=%lu handles=%lu\n",
-               static_cast<unsigned long>(GetGuiResources(process, GR_GDIOBJECTS)),
-               static_cast<unsigned long>(GetGuiResources(process, GR_USEROBJECTS)),
-               static_cast<unsigned long>(handles));
-        CloseHandle(process);
-        return 0;
-    }
-    if (command == "modules" && argc == 2) {
-        DWORD ids[4096], bytes = 0;
-        if (!EnumProcesses(ids, sizeof ids, &bytes))
-            return 1;
-        for (DWORD i = 0; i < bytes / sizeof(DWORD); ++i) {
-            char name[MAX_PATH] = "<unknown>";
-            HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, ids[i]);
-            if (process) {
-                HMODULE module;
-                DWORD needed;
-                if (EnumProcessModules(process, &module, sizeof module, &needed))
-                    GetModuleBaseNameA(process, module, name, sizeof name);
-                CloseHandle(process);
-            }
-            printf("%lu %s\n", static_cast<unsigned long>(ids[i]), name);
-        }
-        return 0;
+        printf("gdi=%lu user=%lu handles=%lu\n", GetGuiResources(process, GR_GDIOBJECTS),
+               GetGuiResources(process, GR_USEROBJECTS), handles);
+        return CloseHandle(process) ? 0 : 1;
     }
     return 2;
 }

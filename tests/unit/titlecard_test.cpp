@@ -1,24 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "saver/titlecard.h"
 
+// Arcade runs show "MAME" over the description, else the game's name; MESS
+// runs the description, else the system, over the software.
 TEST(TitleCardTexts, TitleTable)
 {
-    struct Row {
-        int mameOrMess;
-        bool found;
-        const char *title, *subtitle;
-    } rows[] = {
-        {1, true, "MAME", "Pac-Man (Midway)"},
-        {1, false, "MAME", "pacman.zip-name"},
-        {0, true, "Pac-Man (Midway)", "pacman.zip-name"},
-        {0, false, "nes", "pacman.zip-name"},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.mameOrMess * 2 + row.found);
-        TitleCard card =
-            ChooseTitleCard(row.mameOrMess, row.found, "Pac-Man (Midway)", "nes", "pacman.zip-name");
-        EXPECT_STREQ(row.title, card.title);
-        EXPECT_STREQ(row.subtitle, card.subtitle);
+    for (auto row : {std::pair{10, "MAME/Pac-Man"}, {11, "MAME/pacman.zip"}, {0, "Pac-Man/pacman.zip"},
+                     {1, "nes/pacman.zip"}}) {
+        TitleCard card = ChooseTitleCard(row.first / 10, row.first % 10 == 0, "Pac-Man", "nes", "pacman.zip");
+        EXPECT_EQ(row.second, std::string(card.title) + "/" + card.subtitle) << row.first;
     }
 }

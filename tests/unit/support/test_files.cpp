@@ -4,24 +4,19 @@
 #include <windows.h>
 #endif
 
-#include <algorithm>
-#include <cstdio>
-#include <cstring>
 #include <dirent.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
 
 std::vector<std::string> FilesEndingIn(const std::string &folder, const std::string &suffix,
                                        char separator)
 {
     std::vector<std::string> files;
-    if (DIR *dir = opendir(folder.c_str())) {
-        while (dirent *entry = readdir(dir)) {
-            std::string name = entry->d_name;
-            if (name.size() > suffix.size() &&
-                name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
-                files.push_back(folder + separator + name);
-        }
-        closedir(dir);
-    }
+    for (const std::string &name : FolderEntries(folder))
+        if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+            files.push_back(folder + separator + name);
     std::sort(files.begin(), files.end());
     return files;
 }
@@ -32,53 +27,37 @@ std::vector<std::string> FolderEntries(const std::string &folder, bool *listed)
     DIR *dir = opendir(folder.c_str());
     if (listed)
         *listed = dir != nullptr;
-    if (!dir)
-        return names;
-    while (dirent *entry = readdir(dir))
-        if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
+    while (dirent *entry = dir ? readdir(dir) : nullptr)
+        if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
             names.push_back(entry->d_name);
-    closedir(dir);
+    if (dir)
+        closedir(dir);
     return names;
 }
 
 std::string ReadWhole(const std::string &path)
 {
-    std::string bytes;
-    if (FILE *f = fopen(path.c_str(), "rb")) {
-        char buffer[4096];
-        size_t got;
-        while ((got = fread(buffer, 1, sizeof buffer, f)) > 0)
-            bytes.append(buffer, got);
-        fclose(f);
-    }
-    return bytes;
+    std::ostringstream bytes;
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
+    return bytes.str();
 }
 
 #ifdef _WIN32
 std::string ExecutableFolder()
 {
     char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string program(path, length);
+    std::string program(path, GetModuleFileNameA(nullptr, path, sizeof path));
     return program.substr(0, program.find_last_of("\\/") + 1);
 }
-#endif
-
-#ifndef _WIN32
+#else
 std::string CommandOutput(const std::string &command, bool *ok)
 {
     std::string text;
     FILE *pipe = popen(command.c_str(), "r");
-    if (!pipe) {
-        if (ok)
-            *ok = false;
-        return text;
-    }
     char buffer[65536];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+    for (size_t got; pipe && (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
         text.append(buffer, got);
-    int status = pclose(pipe);
+    int status = pipe ? pclose(pipe) : -1;
     if (ok)
         *ok = status == 0;
     return text;

@@ -1,0 +1,327 @@
+// The random choices over real folder trees with scripted draws: the software
+// choice (with a stub emulator) and the artwork lookup. One row per case, each
+// naming every draw the choice must take.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "artwork/lookup.h"
+#include "base/random.h"
+#include "config/settings.h"
+#include "emulator/choose.h"
+#include "emulator/runner.h"
+#include "support/bytes.h"
+#include "support/temp_folder.h"
+#include "support/test_files.h"
+
+using std::string;
+using std::vector;
+
+namespace {
+
+vector<int> script;
+size_t taken = 0;
+
+int Scripted()
+{
+    if (taken < script.size())
+        return script[taken++];
+    ADD_FAILURE() << "more draws than scripted";
+    return ++taken, 1;
+}
+
+vector<string> Split(const string &text, char separator = ' ')
+{
+    vector<string> words;
+    std::istringstream in(text);
+    for (string word; std::getline(in, word, separator);)
+        words.push_back(word);
+    return words;
+}
+
+string Win(string path)
+{
+    for (char &c : path)
+        c = c == '/' ? '\\' : c;
+    return path;
+}
+
+std::map<string, string> reports;   // name -> -listxml report
+
+int StubRunner(char *command, char *output)
+{
+    const char *name = strstr(command, " -listxml ");   // the first word after it, as the emulator reads it
+    auto found = name ? reports.find(Split(name + 10)[0]) : reports.end();
+    snprintf(output, kRunnerOutputBytes, "%s", found == reports.end() ? "" : found->second.c_str());
+    return 0;
+}
+
+// "game status": a game's report; "system device ext...": one device taking the extensions.
+string Report(const vector<string> &w)
+{
+    string text = "<!ATTLIST instance name CDATA><mame><machine name=\"" + w[0] + "\">";
+    if (w.size() == 2)
+        return text + "<driver status=\"" + w[1] + "\"/>";
+    text += "<device type=\"cartridge\"><instance name=\"" + w[1] + "\"/>";
+    for (size_t i = 2; i < w.size(); i++)
+        text += "<extension name=\"" + w[i] + "\"/>";
+    return text + "</device>";
+}
+
+// "dir/" a folder, "x@" a link to nothing, "a.zip+m|n" an archive written by
+// Info-ZIP of files so named, "a.zip:m|n" one of only a central directory
+// (for names no file system holds; "m|!" counts one entry more than it holds).
+void Make(const TempFolder &root, const string &spec)
+{
+    size_t mark = spec.find_first_of(":+@");
+    string path = spec.substr(0, mark);
+    if (mark == string::npos)
+        return path.back() == '/' ? root.Folder(path) : (void)root.Write(path, "x");
+    root.Folder(path.substr(0, path.rfind('/')));
+    if (spec[mark] == '@')
+        return std::filesystem::create_symlink(root.File("nowhere"), root.File(path));
+    vector<string> members = Split(spec.substr(mark + 1), '|');
+    if (spec[mark] == '+') {
+        TempFolder staging("zip-");
+        string line = "cd '" + staging.path() + "' && zip -q '" + root.File(path) + "'";
+        for (const string &member : members)
+            line += " '" + (member.back() == '/' ? (staging.Folder(member), member) : (staging.Write(member, "x"), member)) + "'";
+        ASSERT_EQ(0, system(line.c_str())) << line;
+        return;
+    }
+    size_t extra = members.back() == "!" ? 1 : 0;
+    members.resize(members.size() - extra);
+    string directory, end = string("PK\x05\x06", 4) + string(4, '\0');
+    for (const string &name : members) {
+        directory += string("PK\x01\x02", 4) + string(24, '\0');
+        PutWord(directory, name.size());
+        directory += string(16, '\0') + name;
+    }
+    for (size_t count : {members.size() + extra, members.size() + extra})
+        PutWord(end, count);
+    PutDword(end, directory.size());
+    root.Write(path, directory + end + string(6, '\0'));
+}
+
+struct Row {
+    const char *what;
+    vector<string> files;
+    const char *roms, *software;   // under the root; null: that emulator is off
+    vector<string> systems;        // the allowed-systems list, "name ext"
+    vector<string> reports;
+    vector<int> draws;             // every draw, in order
+    string chosen;                 // "kind|machine|software|command", $ the root; "": refused
+    string option = "-opt";
+    int perfect = 0;
+};
+
+const string kMess = R"("E:\Sys\sys.exe" -biospath "E:\Sys\bios" -opt )";
+
+string Game(const string &game)
+{
+    return "MAME||" + game + R"(|"E:\Arcade\arcade.exe" -opt -rompath "$\r" ")" + game + "\"";
+}
+
+const vector<string> kAbc = {"abc dev bin"}, kBin = {"abc bin"};
+
+const Row kRows[] = {
+    // Arcade games: the lower-cased ROM entry cut at ".zip", plain names only.
+    {"zip in capitals, cut at the first .zip", {"r/Game1.ZIP.old"}, "r", nullptr, {}, {}, {1, 12345}, Game("game1")},
+    {"a folder", {"r/game2/"}, "r", nullptr, {}, {}, {1, 0}, Game("game2")},
+    {"an option in disguise", {"r/-createconfig.zip"}, "r", nullptr, {}, {}, {1, 0}, ""},
+    {"a quote", {"r/x\" -script \"y.zip"}, "r", nullptr, {}, {}, {1, 0}, ""},
+    {"a folder ending in a backslash, empty option", {"r/pac.zip"}, "r\\", nullptr, {}, {}, {3, 0},
+     R"(MAME||pac|"E:\Arcade\arcade.exe"  -rompath "$\r\\" "pac")", ""},
+    {"command line too long", {"r/pac.zip"}, "r", nullptr, {}, {}, {1, 0}, "", string(1000, 'o')},
+    {"ROM folder not set", {"r/pac.zip"}, "", "s", {}, {}, {1}, ""},
+    {"ROM folder missing", {}, "r", "s", {}, {}, {1}, ""},
+    {"ROM folder empty", {"r/"}, "r", "s", {}, {}, {1}, ""},
+    {"ROM folder is a file", {"r"}, "r", "s", {}, {}, {1}, ""},
+    {"MAME off", {"r/pac.zip"}, nullptr, "s", {}, {}, {1}, ""},
+    {"perfect only: good", {"r/Pac.zip"}, "r", nullptr, {}, {"pac good"}, {1, 0}, Game("pac"), "-opt", 1},
+    {"perfect only: preliminary", {"r/pac.zip"}, "r", nullptr, {}, {"pac preliminary"}, {1, 0}, "", "-opt", 1},
+    {"perfect only: unknown game", {"r/pac.zip"}, "r", nullptr, {}, {}, {1, 0}, "", "-opt", 1},
+    // Systems: an empty list takes the system folder's name in lower case.
+    {"empty list", {"s/ABC/x.BIN"}, nullptr, "s", {}, {"abc dev rom bin"}, {0, 9, 9},
+     "MESS|abc|x.BIN|" + kMess + R"(abc -dev "$\s\ABC\x.BIN")"},
+    {"list name as stored, tree descended", {"s/NES_2/sub/G.nes"}, nullptr, "s", {"NES_2 nes"}, {"NES_2 cart nes"},
+     {2, 0, 0, 0}, "MESS|NES_2|G.nes|" + kMess + R"(NES_2 -cart "$\s\NES_2\sub\G.nes")"},
+    {"missing system folder draws again", {"s/abc/P.Zip+one.bin|two.bin|three.bin"}, nullptr, "s",
+     {"gone bin", "abc bin"}, kAbc, {4, 2, 3, 0, 7}, "MESS|abc|two.bin|" + kMess + R"(abc -dev "$\s\abc\P.Zip\two.bin")"},
+    {"member in a folder", {"s/abc/P.zip+sub/G.bin"}, nullptr, "s", kBin, kAbc, {0, 0, 0, 1},
+     "MESS|abc|sub/G.bin|" + kMess + R"(abc -dev "$\s\abc\P.zip\sub/G.bin")"},
+    {"member without an extension", {"s/abc/s.zip+readme|sub/"}, nullptr, "s", kBin, kAbc, {0, 0, 0, 0}, ""},
+    {"folder member", {"s/abc/s.zip+readme|sub/"}, nullptr, "s", kBin, kAbc, {0, 0, 0, 1}, ""},
+    {"archive shorter than its count", {"s/abc/s.zip:a.bin|!"}, nullptr, "s", kBin, kAbc, {0, 0, 0, 1}, ""},
+    {"not an archive", {"s/abc/s.zip"}, nullptr, "s", kBin, kAbc, {0, 0, 0}, ""},
+    {"empty folder on the way down", {"s/abc/empty/"}, nullptr, "s", {"abc bin", "abc rom"}, {}, {0, 0, 0}, ""},
+    {"empty system folder", {"s/abc/"}, nullptr, "s", {"abc bin", "abc rom"}, {}, {0, 1}, ""},
+    {"unknown system", {"s/abc/g.xyz"}, nullptr, "s", kBin, {}, {0, 0, 0}, ""},
+    {"no device takes the extension", {"s/abc/g.xyz"}, nullptr, "s", kBin, {"abc dev bin rom"}, {0, 0, 0}, ""},
+    {"link to nothing", {"s/abc/link.bin@"}, nullptr, "s", kBin, kAbc, {0, 0, 0}, ""},
+    {"MESS off", {"s/abc/x.bin"}, "r", nullptr, {}, kAbc, {0}, ""},
+    {"software folder not set", {"s/abc/x.bin"}, "r", "", {}, kAbc, {0}, ""},
+    {"new system draws are bounded", {"s/"}, nullptr, "s", {"g1 bin", "g2 bin"}, {}, vector<int>(102, 0), ""},
+    {"software root missing, empty list", {}, nullptr, "missing", {}, {}, {0}, ""},
+    // Names that do not fit are refused, never cut; names that could add
+    // options or break the quoting are refused.
+    {"system folder of 70 characters", {"s/" + string(70, 's') + "/g.bin"}, nullptr, "s", {},
+     {string(70, 's') + " dev bin"}, {0, 0}, ""},
+    {"member name beyond 1023 characters", {"s/abc/b.zip:" + string(1100, 'm') + ".bin"}, nullptr, "s", kBin, kAbc,
+     {0, 0, 0, 0}, ""},
+    {"system folder with a blank", {"s/a -x/g.bin"}, nullptr, "s", {}, {"a dev bin"}, {0, 0, 0}, ""},
+    {"device name with a dash", {"s/abc/g.bin"}, nullptr, "s", {}, {"abc cart-2 bin"}, {0, 0, 0}, ""},
+    {"device name with an underscore", {"s/abc/g.bin"}, nullptr, "s", {}, {"abc cart_2 bin"}, {0, 0, 0},
+     "MESS|abc|g.bin|" + kMess + R"(abc -cart_2 "$\s\abc\g.bin")"},
+    {"member's device with a dash", {"s/abc/s.zip+g.bin"}, nullptr, "s", {}, {"abc cart-2 bin"}, {0, 0, 0, 0}, ""},
+    {"member with a quote", {"s/abc/s.zip+a\" -x \"b.bin"}, nullptr, "s", {}, kAbc, {0, 0, 0, 0}, ""},
+    {"file with a quote", {"s/abc/b\" -x \"c.bin"}, nullptr, "s", {}, kAbc, {0, 0, 0}, ""},
+};
+
+TEST(Choose, ScriptedDrawsOverRealTrees)
+{
+    SetRandomSource(Scripted);
+    SetCommandRunner(StubRunner);
+    for (const Row &row : kRows) {
+        SCOPED_TRACE(row.what);
+        TempFolder temp("choose ");
+        for (const string &file : row.files)
+            Make(temp, file);
+        const string root = Win(temp.path());
+        ResetSettings();
+        // An emulator that is off keeps its folder, so a choice ignoring the
+        // missing executable would be seen.
+        strcpy(MameRomsPath, row.roms && !*row.roms ? "" : (root + "\\" + (row.roms ? row.roms : "r")).c_str());
+        strcpy(MessSoftwarePath, row.software && !*row.software ? "" : (root + "\\" + (row.software ? row.software : "s")).c_str());
+        strcpy(MamePath, row.roms ? "E:\\Arcade" : "");
+        strcpy(MessPath, row.software ? "E:\\Sys" : "");
+        strcpy(MameExe, "arcade.exe");
+        strcpy(MessExe, "sys.exe");
+        strcpy(MessBiosPath, "E:\\Sys\\bios");
+        strcpy(MameOption, row.option.c_str());
+        strcpy(MessOption, row.option.c_str());
+        MameCheckOnlyPerfect = row.perfect;
+        for (const string &line : row.systems)
+            AppendMachineEntry(Split(line)[0].c_str(), Split(line)[1].c_str());
+        reports.clear();
+        for (const string &spec : row.reports)
+            reports[Split(spec)[0]] = Report(Split(spec));
+        script = row.draws, taken = 0;
+        char machine[kMachineBytes] = "", software[kSoftwareBytes] = "", command[kCommandBytes] = "";
+        int result = ChooseSoftware(machine, software, command);
+        EXPECT_EQ(row.draws.size(), taken);
+        string chosen = row.chosen;
+        for (size_t at; (at = chosen.find('$')) != string::npos;)
+            chosen.replace(at, 1, root);
+        EXPECT_EQ(chosen.empty() ? "refused" : chosen,
+                  result ? "refused" : string(MameOrMess ? "MAME|" : "MESS|") + machine + "|" + software + "|" + command);
+    }
+    SetCommandRunner(nullptr);
+    // Every entry of a folder can be drawn, by the draw modulo the count; nothing to draw from takes no draw.
+    TempFolder temp("choose ");
+    for (const char *name : {"three/x", "three/y", "three/z", "empty/"})
+        Make(temp, name);
+    char name[kEntryNameBytes];
+    script = {};
+    for (const char *folder : {"three/x", "missing", "empty"})
+        EXPECT_EQ(0, GetRandomFileInDirectory(Win(temp.File(folder)).c_str(), name)) << folder;
+    std::set<string> drawn;
+    for (int draw : {0, 1, 2, 3, 4, 32767}) {
+        script = {draw}, taken = 0;
+        ASSERT_EQ(1, GetRandomFileInDirectory(Win(temp.File("three")).c_str(), name));
+        EXPECT_EQ(FolderEntries(temp.File("three"))[draw % 3], name) << draw;
+        drawn.insert(name);
+    }
+    EXPECT_EQ(3u, drawn.size());
+    SetRandomSource(nullptr);
+    ResetSettings();
+    char machine[kMachineBytes], software[kSoftwareBytes], command[kCommandBytes];
+    EXPECT_EXIT(ChooseSoftware(machine, software, command), ::testing::ExitedWithCode(1), "") << "neither emulator";
+}
+
+struct Lookup {
+    const char *what;
+    vector<string> files;   // under the artwork folder; "dir/" a folder
+    const char *system;     // null: MAME
+    string name;            // the game, or the system's software
+    vector<int> draws;
+    string found;           // "path-under-the-folder mode", or "none mode"
+};
+
+const vector<string> kMameArt = {"cabinets/pacman.png", "titles/pacman.png", "pcb/pacman.png", "snap/pacman/0000.png",
+                                 "cabinets/galaga.png"};
+const vector<string> kMessArt = {"titles/nes.png", "flyers/nes.png", "titles/mario.png", "snap/nes/game.png",
+                                 "snap/nes/a.b.c.png", "snap/nes/sub/dir/g.png"};
+const vector<string> kOnly = {"snap/nes/only.png"};
+
+const Lookup kLookups[] = {
+    // A draw % 5 of 0 tries a snapshot; else the next draw % 6 picks the category.
+    {"cabinet", kMameArt, nullptr, "pacman", {1, 0}, "cabinets\\pacman.png 1"},
+    {"MAME stretches titles", kMameArt, nullptr, "pacman", {4, 4}, "titles\\pacman.png 0"},
+    {"pcb, the last row", kMameArt, nullptr, "pacman", {3, 11}, "pcb\\pacman.png 1"},
+    {"snapshot", kMameArt, nullptr, "pacman", {5, 7}, "snap\\pacman\\0000.png 0"},
+    {"missing cpanel and flyers, then titles", kMameArt, nullptr, "pacman", {2, 1, 9, 2, 6, 10}, "titles\\pacman.png 0"},
+    {"missing marquee, then a snapshot", kMameArt, nullptr, "pacman", {1, 3, 0, 0}, "snap\\pacman\\0000.png 0"},
+    {"MESS shows titles as artwork", kMessArt, "nes", "mario.nes", {1, 4}, "titles\\nes.png 1"},
+    {"the system's flyer", kMessArt, "nes", "pack.zip", {2, 8}, "flyers\\nes.png 1"},
+    // A MESS snapshot is named after the software less an extension of at most three letters.
+    {"3-letter extension", kMessArt, "nes", "game.nes", {10}, "snap\\nes\\game.png 0"},
+    {"trailing dot", kMessArt, "nes", "game.", {10}, "snap\\nes\\game.png 0"},
+    {"cut at the last dot", kMessArt, "nes", "a.b.c.zip", {10}, "snap\\nes\\a.b.c.png 0"},
+    {"member folders kept", kMessArt, "nes", "sub/dir/g.nes", {10}, "snap\\nes\\sub/dir/g.png 0"},
+    {"named snapshot missing, then a flyer", kMessArt, "nes", "zelda.nes", {5, 2, 2}, "flyers\\nes.png 1"},
+    {"4-letter extension: a random entry", kOnly, "nes", "game.bin4", {0, 3}, "snap\\nes\\only.png 0"},
+    {"a dot in a folder: a random entry", kOnly, "nes", "dir.x/game", {0, 3}, "snap\\nes\\only.png 0"},
+    // Twenty failed attempts: nothing, the path untouched, the last attempt's mode.
+    {"no category picture", {}, nullptr, "pacman", vector<int>(40, 1), "none 1"},
+    {"no MAME title", {}, nullptr, "pacman", vector<int>(40, 4), "none 0"},
+    {"no snapshot folder", {}, nullptr, "pacman", vector<int>(20, 0), "none 0"},
+    {"no named snapshot", kOnly, "nes", "game.nes", vector<int>(20, 0), "none 0"},
+    {"sub-folders are no pictures", {"snap/pacman/older/"}, nullptr, "pacman", vector<int>(40, 0), "none 0"},
+    {"snapshot name beyond 1023 characters", kOnly, "nes", string(1100, 'g') + ".nes", vector<int>(20, 0), "none 0"},
+};
+
+string Look(const string &base, const Lookup &row)
+{
+    ResetSettings();
+    strcpy(row.system ? MessPath : MamePath, base.c_str());
+    script = row.draws, taken = 0;
+    char path[kPicturePathBytes] = "none";
+    int mode = -1;
+    row.system ? GetMESSPicture(path, row.system, row.name.c_str(), &mode) : GetMAMEPicture(path, row.name.c_str(), &mode);
+    EXPECT_EQ(row.draws.size(), taken);
+    return path + (" " + std::to_string(mode));
+}
+
+TEST(PictureLookup, ScriptedDrawsOverRealTrees)
+{
+    SetRandomSource(Scripted);
+    for (const Lookup &row : kLookups) {
+        SCOPED_TRACE(row.what);
+        TempFolder art("artwork ");
+        for (const string &file : row.files)
+            Make(art, file);
+        EXPECT_EQ((row.found.compare(0, 4, "none") ? Win(art.path()) + "\\" : "") + row.found, Look(Win(art.path()), row));
+    }
+    // Paths of more than 1023 characters are failed attempts (slashes added
+    // to the folder's name leave the folder the same).
+    TempFolder art("artwork ");
+    Make(art, "cabinets/pacman.png");
+    Make(art, "snap/pacman/shot.png");
+    for (size_t length : {1023u, 1024u}) {   // 6: a category attempt (6 % 5), the cabinet (6 % 6)
+        string base = Win(art.path()).insert(1, length - art.path().size() - 20, '\\');
+        Lookup row = {"", {}, nullptr, "pacman", vector<int>(length < 1024 ? 2 : 40, 6), ""};
+        EXPECT_EQ(length < 1024 ? base + "\\cabinets\\pacman.png 1" : "none 1", Look(base, row)) << length;
+    }
+    Lookup row = {"", {}, nullptr, "pacman", vector<int>(40, 0), ""};   // the snapshot's folder fits, not its file
+    EXPECT_EQ("none 0", Look(Win(art.path()).insert(1, 1024 - art.path().size() - 21, '\\'), row));
+    SetRandomSource(nullptr);
+}
+
+}   // namespace

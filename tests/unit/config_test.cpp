@@ -1,0 +1,173 @@
+// Saving and the dialog's decisions over an in-memory store and substitute
+// controls: the rules no real registry or dialog can be made to show. The real
+// ones, loading and the allowed-systems list are driven end to end.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "config/controls.h"
+#include "config/dialog.h"
+#include "config/settings.h"
+#include "config/settings_file.h"
+
+using std::string;
+using std::vector;
+
+namespace {
+
+std::map<string, string> stored;   // name -> the value's bytes
+bool keyExists;
+int failOpen, opens, openKeys;   // failOpen: the opening (from 0) that fails
+string failSet;
+
+const SettingsStore kStore = {
+    [](bool writing, void **key) -> long {
+        if (opens++ == failOpen || (!writing && !keyExists))
+            return 2;
+        keyExists = true, ++openKeys, *key = &stored;
+        return 0;
+    },
+    [](void *, const char *name, void *data, unsigned long *size) -> long {
+        auto found = stored.find(name);
+        if (found == stored.end())
+            return 2;
+        unsigned long room = *size;
+        *size = found->second.size();
+        return *size > room ? 234 : (memcpy(data, found->second.data(), *size), 0);   // 234: more data
+    },
+    [](void *, const char *name, unsigned long, const void *data, unsigned long size) -> long {
+        return failSet == name ? 5 : (stored[name] = string(static_cast<const char *>(data), size), 0);
+    },
+    [](void *) { --openKeys; },
+};
+
+std::map<int, string> boxes;
+int checked, ended;
+vector<string> lines, messages;
+
+const DialogControls kControls = {
+    [](void *, int id, char *text, int size) { snprintf(text, size, "%s", boxes[id].c_str()); },
+    [](void *, int id, const char *text) { boxes[id] = text; },
+    [](void *, int) { return checked; },
+    [](void *, int, int value) { checked = value; },
+    [](void *, int, int i, char *text, int size) {
+        return i < static_cast<int>(lines.size()) ? snprintf(text, size, "%s", lines[i].c_str()) : kListError;
+    },
+    [](void *, int, const char *) { return kListError; }, [](void *, int, const char *) { return kListError; },
+    [](void *, int) { return kListError; }, [](void *, int, int) { return kListError; }, [](void *, int, int) {},
+    [](void *, int) { lines.clear(); },
+    [](void *, const char *text, const char *title) { messages.push_back(string(title) + ": " + text); },
+    [](void *, int result) { ended = result; },
+};
+
+void Fresh()
+{
+    stored.clear(), boxes.clear(), lines.clear(), messages.clear();
+    keyExists = true, failOpen = -1, opens = openKeys = checked = 0, ended = -1;
+    failSet.clear();
+    ResetSettings();
+    SetSettingsStore(&kStore);
+}
+
+TEST(Config, ExecutablePathSplitsAtItsLastComponent)
+{
+    for (const char *row : {"C:\\Emu\\mess.exe=C:\\Emu|mess.exe", "D:\\a.exe.old\\m.exe=D:\\a.exe.old|m.exe",
+                            "C:\\Emu\\\\m.exe=C:\\Emu\\|m.exe", "C:\\Emu\\=C:|Emu", "mess.exe=mess.exe|",
+                            "\\\\mess.exe=\\\\mess.exe|", "C:\\m.exe=C:|m.exe", "\\\\srv\\share\\m.exe=\\\\srv\\share|m.exe",
+                            "/usr/games/mame=/usr/games|mame"}) {   // natively, paths as written
+        char folder[kTextSetting], exe[kTextSetting] = "";
+        snprintf(folder, sizeof folder, "%s", string(row).substr(0, strchr(row, '=') - row).c_str());
+        SplitExecutablePath(folder, exe);
+        EXPECT_EQ(strchr(row, '=') + 1, string(folder) + "|" + exe) << row;
+    }
+}
+
+// The Linux edition's settings file: a relative XDG_CONFIG_HOME is ignored, as
+// the base directory specification says.
+TEST(Config, SettingsFileFollowsAnAbsoluteXdgConfigHome)
+{
+    string home = string(getenv("HOME") ? getenv("HOME") : "") + "/.config/quillmere/settings";
+    for (const char *config : {"", "relative", "/c"}) {
+        setenv("XDG_CONFIG_HOME", config, 1);
+        SetSettingsFile(nullptr);
+        EXPECT_EQ(config[0] == '/' ? "/c/quillmere/settings" : home, SettingsFile()) << config;
+    }
+    unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(Config, SavingStopsAtTheFirstFailureWithItsMessage)
+{
+    const char *rows[][2] = {   // in the order of saving
+        {"MessPath", "MESS path to registry"}, {"MessSoftwarePath", "MESS Software path to registry"},
+        {"MessBiosPath", "MESS Bios path to registry"}, {"MessOption", "MESS option to registry"},
+        {"MamePath", "MAME path to registry"}, {"MameRomsPath", "MAME Software path to registry"},
+        {"MameOption", "MAME option to registry"}, {"MameCheckOnlyPerfect", "MAME Check Only Perfect"},
+        {"SystemChangeTimer", "System change timer to registry"}, {"SplashScreenTimer", "Splash screen timer to registry"},
+        {"WaitForMESSTimer", "Wait for MESS timer to registry"}, {"PollTimer", "poll timer to registry"},
+        {"SystemsList", "system list to registry"}};
+    for (size_t n = 0; n < std::size(rows) + 2; n++) {
+        SCOPED_TRACE(n);
+        Fresh();
+        bool opening = n >= std::size(rows);   // the first or the second opening of the key fails
+        failSet = opening ? "" : rows[n][0];
+        failOpen = opening ? static_cast<int>(n - std::size(rows)) : -1;
+        SaveConfigToRegistry(nullptr, &kControls);
+        EXPECT_EQ(vector<string>{"Registry error: " + (opening ? string("Error openning registry key, configuration aborted")
+                                                               : string("Error while writing ") + rows[n][1])},
+                  messages);
+        EXPECT_EQ(1, ended);
+        EXPECT_EQ(0, openKeys);
+        // The values before the failing one are written, none after it.
+        EXPECT_EQ(opening ? (n - std::size(rows)) * 4 : n, stored.size());
+    }
+}
+
+TEST(Config, SavingAndLoadingBack)
+{
+    for (const char *timer : {"=0", "abc=0", "  42ms=42", "-7=-7", "+15x=15", "0012=12", "99999999999=2147483647",
+                              "-99999999999=-2147483648"}) {
+        SCOPED_TRACE(timer);
+        Fresh();
+        boxes = {{IDC_MESS_EXE, "C:\\Emu\\mess.exe"}, {IDC_MESS_OPTION, "-a  -b"}, {IDC_MAME_EXE, "D:\\m.exe"},
+                 {IDC_TIMER_END_RUN, string(timer, strchr(timer, '='))}, {IDC_TIMER_START, "1500"}};
+        checked = 1;
+        lines = {"a2600 bin", "nes unf"};
+        TimerStarting = 2500;
+        SaveConfigToRegistry(nullptr, &kControls);
+        EXPECT_EQ(13u, stored.size());
+        ResetSettings();
+        ASSERT_EQ(0, ReadConfigurationInRegistry());
+        string loaded = string(MessPath) + "|" + MessExe + "|" + MessOption + "|" + MamePath + "|" + MameExe;
+        for (int32_t number : {MameCheckOnlyPerfect, TimerEndRun, TimerStart, TimerStarting, TimerPoll})
+            loaded += "|" + std::to_string(number);
+        for (int i = 0; i < Number_of_machine; i++)
+            loaded += string(i ? "," : "|") + AvailableMachine[i].Name + ":" + AvailableMachine[i].Extension;
+        EXPECT_EQ("C:\\Emu|mess.exe|-a  -b|D:|m.exe|1|" + string(strchr(timer, '=') + 1) + "|1500|2500|0|a2600:bin,nes:unf",
+                  loaded);
+    }
+    Fresh();   // a list longer than its 10240 bytes keeps its whole lines, and says so
+    for (int i = 0; i < 1000; i++)
+        lines.push_back("sys" + std::to_string(1000 + i) + " ext" + std::to_string(100 + i % 900));
+    SaveConfigToRegistry(nullptr, &kControls);
+    EXPECT_EQ(682u * 15 + 1, stored["SystemsList"].size());
+    EXPECT_EQ(vector<string>{"Systems list: The list of systems is too long: 318 lines were not saved"}, messages);
+}
+
+TEST(Config, FolderBesideTheChosenExecutableTooLongForItsBoxLeavesTheBox)
+{
+    Fresh();
+    const DialogPrompts prompts = {[](void *, bool, char *path, int size) {
+                                       return snprintf(path, size, "C:\\%s\\m", string(1015, 'f').c_str()) > 0;
+                                   },
+                                   nullptr};
+    boxes[IDC_MESS_SOFTWARE] = "old";
+    ConfigurationCommand(nullptr, &kControls, &prompts, IDC_MESS_BROWSE);
+    EXPECT_EQ("old|C:\\" + string(1015, 'f') + "\\roms", boxes[IDC_MESS_SOFTWARE] + "|" + boxes[IDC_MESS_BIOS]);
+    SetSettingsStore(nullptr);
+    ResetSettings();
+}
+
+}   // namespace
