@@ -247,7 +247,7 @@ TEST_F(Choose, GameNameIsTheLowerCasedEntryCutAtZip)
         {"PAC.zipzip", false, "pac"},
         // Not plain driver names: an option in disguise, a dot, a blank.
         {"-createconfig.zip", false, nullptr},
-        {"game3.7z", false, nullptr},
+        {"game3.7z", false, "game3"},
         {"two words.zip", false, nullptr},
     };
     for (const Row &row : rows) {
@@ -260,11 +260,13 @@ TEST_F(Choose, GameNameIsTheLowerCasedEntryCutAtZip)
         SetMame(Win(roms));
         script = {1, 12345};
         drawsTaken = 0;
+        queries.clear();
         strcpy(machine, "kept");
         if (!row.game) {
             EXPECT_EQ(1, Run());
             continue;
         }
+        reportFor[row.game] = GameReport(row.game, "imperfect");
         ASSERT_EQ(0, Run());
         EXPECT_EQ(1, MameOrMess);
         EXPECT_STREQ(row.game, software);
@@ -273,7 +275,7 @@ TEST_F(Choose, GameNameIsTheLowerCasedEntryCutAtZip)
                       "\"",
                   command);
         EXPECT_EQ(2u, drawsTaken);
-        EXPECT_TRUE(queries.empty()) << "no query without the perfect-only switch";
+        EXPECT_EQ(1u, queries.size()) << "one query: does the emulator know the game";
     }
 }
 
@@ -281,6 +283,7 @@ TEST_F(Choose, FolderEndingInBackslashKeepsItsClosingQuote)
 {
     Touch(root + "/roms/pacman.zip");
     SetMame(Win(root + "/roms") + "\\", "");
+    reportFor["pacman"] = GameReport("pacman", "good");
     script = {3, 0};
     ASSERT_EQ(0, Run());
     EXPECT_EQ("\"E:\\Arcade\\arcade.exe\"  -rompath \"" + Win(root + "/roms") +
@@ -292,6 +295,7 @@ TEST_F(Choose, EmptyMameOptionLeavesTwoBlanks)
 {
     Touch(root + "/roms/pacman.zip");
     SetMame(Win(root + "/roms"), "");
+    reportFor["pacman"] = GameReport("pacman", "good");
     script = {3, 0};
     ASSERT_EQ(0, Run());
     EXPECT_EQ("\"E:\\Arcade\\arcade.exe\"  -rompath \"" + Win(root + "/roms") + "\" \"pacman\"",
@@ -347,7 +351,7 @@ TEST_F(Choose, PerfectOnlyAsksTheEmulatorAboutTheGame)
         {"good", GameReport("pacman", "good"), 0},
         {"preliminary", GameReport("pacman", "preliminary"), 1},
         {"imperfect", GameReport("pacman", "imperfect"), 1},
-        {"status without markers", "<mame><driver status=\"fine\"/></mame>", 0},
+        {"status without markers", "<machine name=\"pacman\"><driver status=\"fine\"/>", 0},
         {"unknown game", "", 1},
     };
     for (const Row &row : rows) {

@@ -16,6 +16,7 @@
 
 #include "support/test_files.h"
 #include "config/settings.h"
+#include "emulator/facts.h"
 #include "emulator/report.h"
 #include "emulator/runner.h"
 
@@ -533,6 +534,7 @@ protected:
     }
     void TearDown() override
     {
+        ForgetMachineFacts();   // each test sees the queries it makes
         SetCommandRunner(nullptr);
         ResetSettings();
     }
