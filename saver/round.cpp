@@ -123,6 +123,7 @@ struct Screen {
     const RoundRequest *request;
     std::chrono::steady_clock::time_point start;
     int redraws = 0;
+    int failedCalls = 0;
     int romEntries = -1;
     bool redrawn = false;   // the last refusal was a repeat, not a failure
 };
@@ -134,8 +135,9 @@ bool ScreenChoice(void *context, int mameOrMess, const char *machine, const char
     if (Contains(screen.request->refused, key))
         return false;
     // Repeats are drawn again for a while; after that one is better than
-    // nothing (the other choices may all be refused, slowly, by queries).
-    bool picky = screen.redraws < kRepeatRedraws &&
+    // nothing (the other choices may all be refused, slowly, by queries, or
+    // be BIOS sets and devices: half the calls are kept for a repeat).
+    bool picky = screen.redraws < kRepeatRedraws && screen.failedCalls < kChoicesPerRound / 2 &&
                  std::chrono::steady_clock::now() - screen.start <
                      std::chrono::milliseconds(kChoiceTimeMs / 2);
     if (picky && TooRecent(screen.request->recent, key, mameOrMess, &screen.romEntries)) {
@@ -162,6 +164,7 @@ Round PrepareRound(const RoundRequest &request)
         screen.redrawn = false;
         if (ChooseSoftware(round.machine, round.software, round.command) != 0) {
             call += screen.redrawn ? 0 : 1;
+            screen.failedCalls = call;
             continue;
         }
         round.chosen = true;

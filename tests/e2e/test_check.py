@@ -195,7 +195,7 @@ class CheckTool(WineTestCase):
         lines = out.rstrip("\n").split("\n")
         self.assertEqual(0, rc, out)
         self.assertEqual(51, len(lines), out)
-        summary = re.fullmatch(r"choices: 50, failed calls: (\d+)", lines[-1])
+        summary = re.fullmatch(r"choices: 50, failed calls: (\d+), queries: \d+", lines[-1])
         self.assertIsNotNone(summary, lines[-1])
         self.assertLessEqual(50 + int(summary.group(1)), 1000)
 
@@ -252,7 +252,7 @@ class CheckTool(WineTestCase):
         self.configure(MessPath="", MameRomsPath=winpath(empty), MameCheckOnlyPerfect=0)
         rc, out = self.check("choose", "3", timeout=120)
         self.assertEqual(1, rc, out)
-        self.assertEqual("choices: 0, failed calls: 1000", out.strip())
+        self.assertEqual("choices: 0, failed calls: 1000, queries: 0", out.strip())
 
     # ---- queries --------------------------------------------------------------
 

@@ -1,8 +1,9 @@
 // Stand-in emulator: meets the emulator contract so the saver can be run and
 // tested without a real MAME.
 //
-//   fakemame -listxml NAME   prints reports\NAME.xml (beside the executable)
-//                            to standard output; an unknown NAME prints the
+//   fakemame -listxml NAME   logs "listxml<TAB>NAME" in fakemame.log and prints
+//                            reports\NAME.xml (beside the executable) to
+//                            standard output; an unknown NAME prints the
 //                            emulator's "No matching machines found" line on
 //                            standard error and exits 5.
 //   fakemame anything else   appends "start<TAB>pid<TAB>current folder<TAB>
@@ -16,6 +17,7 @@
 //   fake-crash          the process dies at start with an access-violation code
 //   fake-no-window      runs without any window until fake-stop appears (or 5 min)
 //   fake-hang-listxml   -listxml never answers (sleeps 10 min)
+//   fake-slow-listxml   -listxml answers after 300 ms, as a real emulator's start takes
 #include <windows.h>
 
 #include <cstdio>
@@ -72,6 +74,9 @@ static int ListXml(const std::string &name)
         Sleep(600000);
         return 0;
     }
+    AppendLog("listxml\t" + name);
+    if (SwitchOn("fake-slow-listxml"))
+        Sleep(300);
     bool plain = !name.empty() && name.find_first_of("\\/:") == std::string::npos;
     HANDLE report = INVALID_HANDLE_VALUE;
     if (plain)
