@@ -260,7 +260,6 @@ TEST_F(Choose, GameNameIsTheLowerCasedEntryCutAtZip)
         SetMame(Win(roms));
         script = {1, 12345};
         drawsTaken = 0;
-        queries.clear();
         strcpy(machine, "kept");
         if (!row.game) {
             EXPECT_EQ(1, Run());
@@ -275,7 +274,8 @@ TEST_F(Choose, GameNameIsTheLowerCasedEntryCutAtZip)
                       "\"",
                   command);
         EXPECT_EQ(2u, drawsTaken);
-        EXPECT_EQ(1u, queries.size()) << "one query: does the emulator know the game";
+        EXPECT_EQ("\"E:\\Arcade\\arcade.exe\" -listxml " + string(row.game),
+                  queries.empty() ? "" : queries.back()) << "the emulator is asked about the game";
     }
 }
 
