@@ -55,13 +55,17 @@ bool IsRunnableMachine(const MachineFacts &facts);
 // (*fromCache true), or those of one -listxml query now. False when there
 // are none: the name is not a plain driver name, the command does not fit,
 // or the query did not run to its end (not started, timed out, cancelled);
-// such a failure is not remembered. fromCache may be nullptr.
+// such a failure is not remembered, nor is an answer that is not the
+// emulator's (empty output), nor anything about an executable whose size and
+// write time cannot be read (a new version could not be told from it).
+// fromCache may be nullptr.
 bool GetMachineFacts(const char *folder, const char *exe, const char *name,
                      MachineFacts *facts, bool *fromCache);
 
 // Writes the cache file of every executable whose facts changed (write a
 // temporary file, then replace). False when one could not be written; the
-// facts stay in memory either way.
+// facts stay in memory either way. The round worker calls it after each
+// round, quillmere-check at its end.
 bool SaveMachineFacts();
 
 // Drops everything held in memory; the next question reads the file again.

@@ -7,7 +7,6 @@
 #include "base/files.h"
 #include "base/format.h"
 #include "config/settings.h"
-#include "emulator/facts.h"
 #include "emulator/report.h"
 #include "emulator/runner.h"
 #include "saver/titlecard.h"
@@ -171,10 +170,8 @@ Round PrepareRound(const RoundRequest &request)
         break;
     }
     SetChoiceFilter(nullptr, nullptr);
-    if (!round.chosen) {
-        SaveMachineFacts();   // what the refused candidates taught
+    if (!round.chosen)
         return round;
-    }
     round.mameOrMess = MameOrMess;
     round.key = RoundKey(round.mameOrMess, round.machine, round.software);
     // An arcade choice leaves the machine as it was: it has none.
@@ -190,7 +187,5 @@ Round PrepareRound(const RoundRequest &request)
     if (found)
         DecodePicture(path, mode, request.pixels, &round.picture);
     Describe(round);
-    // Here, off the window thread: the next session asks nothing it knows.
-    SaveMachineFacts();
     return round;
 }
