@@ -1,8 +1,12 @@
 #include "base/files.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include "base/format.h"
 
 static std::string NativePath(const char *path)
 {
@@ -34,4 +38,58 @@ DIR *OpenFolder(const char *path)
 bool IsPathSeparator(char c)
 {
     return c == '\\' || c == '/';
+}
+
+bool GetFileStamp(const char *path, FileStamp *stamp)
+{
+    struct stat info;
+    if (stat(NativePath(path).c_str(), &info) != 0 || S_ISDIR(info.st_mode))
+        return false;
+    stamp->size = static_cast<uint64_t>(info.st_size);
+    stamp->writeTime = static_cast<uint64_t>(info.st_mtim.tv_sec) * 1000000000u +
+                       static_cast<uint64_t>(info.st_mtim.tv_nsec);
+    return true;
+}
+
+static bool MakeFolder(const char *path)
+{
+    return mkdir(path, 0700) == 0 || errno == EEXIST;
+}
+
+bool GetCacheFolder(char *folder, size_t size)
+{
+    const char *base = getenv("XDG_CACHE_HOME");
+    bool made = false;
+    if (base && *base)
+        made = MakeFolder(base) && FormatText(folder, size, "%s/quillmere", base);
+    else if ((base = getenv("HOME")) && *base) {
+        char cache[4096];
+        made = FormatText(cache, sizeof cache, "%s/.cache", base) && MakeFolder(cache) &&
+               FormatText(folder, size, "%s/quillmere", cache);
+    }
+    if (!made || !MakeFolder(folder)) {
+        if (size > 0)
+            folder[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+bool ReplaceFileWith(const char *temporary, const char *target)
+{
+    std::string from = NativePath(temporary);
+    if (rename(from.c_str(), NativePath(target).c_str()) == 0)
+        return true;
+    unlink(from.c_str());
+    return false;
+}
+
+bool RemoveFile(const char *path)
+{
+    return unlink(NativePath(path).c_str()) == 0;
+}
+
+unsigned long CurrentProcessId()
+{
+    return static_cast<unsigned long>(getpid());
 }

@@ -18,6 +18,7 @@
 #include "config/settings.h"
 #include "config/settings_file.h"
 #include "emulator/choose.h"
+#include "emulator/facts.h"
 #include "emulator/report.h"
 
 namespace {
@@ -56,6 +57,7 @@ int ChooseCommand(int, char **argv)
         return 2;
     }
     int made = 0, failed = 0;
+    long queriesBefore = MachineQueriesRun();
     for (int calls = 0; calls < kMaxChooseCalls && made < wanted; ++calls) {
         char machine[kMachineBytes] = "", software[kSoftwareBytes] = "";
         char command[kCommandBytes] = "";
@@ -69,7 +71,8 @@ int ChooseCommand(int, char **argv)
                software, command);
         fflush(stdout);
     }
-    printf("choices: %d, failed calls: %d\n", made, failed);
+    printf("choices: %d, failed calls: %d, queries: %ld\n", made, failed,
+           MachineQueriesRun() - queriesBefore);
     return made == wanted ? 0 : 1;
 }
 
@@ -111,6 +114,36 @@ int InfoCommand(int, char **argv)
     return 0;
 }
 
+// facts mame|mess NAME: what the saver knows of machine NAME, and whether it
+// came from the cache or from a query now.
+int FactsCommand(int, char **argv)
+{
+    bool mame = strcmp(argv[0], "mame") == 0;
+    if (!mame && strcmp(argv[0], "mess") != 0) {
+        fprintf(stderr, "quillmere-check: facts wants mame or mess, not %s\n", argv[0]);
+        return 2;
+    }
+    const char *folder = mame ? MamePath : MessPath;
+    if (!Usable(folder, mame ? "MAME" : "MESS"))
+        return 1;
+    MachineFacts facts;
+    bool fromCache = false;
+    if (!GetMachineFacts(folder, mame ? MameExe : MessExe, argv[1], &facts, &fromCache)) {
+        fprintf(stderr, "quillmere-check: no answer from the emulator about %s\n", argv[1]);
+        return 1;
+    }
+    printf("source\t%s\nknown\t%d\nbios\t%d\ndevice\t%d\nrunnable\t%d\ncloneof\t%s\n"
+           "status\t%d\ninfo\t%d\t%s\t%s\ndevices\t",
+           fromCache ? "cache" : "query", facts.known, facts.bios, facts.device, facts.runnable,
+           facts.cloneOf.c_str(), facts.driverVerdict, facts.infoFound,
+           facts.description.c_str(), facts.year.c_str());
+    for (const DeviceValue &entry : facts.devices)
+        printf("%s%s=%s", &entry == &facts.devices[0] ? "" : " ", entry.value.c_str(),
+               entry.usable ? entry.device.c_str() : "(name too long)");
+    printf("\n");
+    return 0;
+}
+
 // ==== The command table =============================================================
 // To add a command: declare its function (int Name(int argc, char **argv),
 // argv[0] being its first argument) and add one row here. Rows needing
@@ -121,6 +154,7 @@ const CheckCommand kCommands[] = {
     {"device", "SYSTEM FILE", 2, 2, CheckNeeds::Settings, DeviceCommand},
     {"status", "GAME", 1, 1, CheckNeeds::Settings, StatusCommand},
     {"info", "mame|mess NAME", 2, 2, CheckNeeds::Settings, InfoCommand},
+    {"facts", "mame|mess NAME", 2, 2, CheckNeeds::Settings, FactsCommand},
     {"picture", "mame GAME [PARENT] | picture mess SYSTEM SOFTWARE [PARENT]", 2, 4, CheckNeeds::Settings, CheckPicture},
 #ifdef _WIN32
     {"render", "PICTURE.png|ARCHIVE.zip\\MEMBER WIDTHxHEIGHT MODE OUT.bmp", 4, 4, CheckNeeds::Nothing, CheckRender},
@@ -219,5 +253,7 @@ int main(int argc, char **argv)
     ResetSettings();
     if (command->needs == CheckNeeds::Settings && !LoadSettings(settingsFile, mame, mess))
         return 1;
-    return command->run(count, argv + at + 1);
+    int status = command->run(count, argv + at + 1);
+    SaveMachineFacts();
+    return status;
 }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <initializer_list>
 
 #include "artwork/zipread.h"
 #include "base/files.h"
@@ -11,6 +12,7 @@
 #include "base/names.h"
 #include "base/random.h"
 #include "config/settings.h"
+#include "emulator/facts.h"
 #include "emulator/report.h"
 
 namespace {
@@ -65,13 +67,19 @@ int ChooseGame(char *software, char *command)
     if (!GetRandomFileInDirectory(MameRomsPath, name))
         return 1;
     StrToLower(name);
-    if (char *zip = strstr(name, ".zip"))
-        *zip = '\0';
+    // The emulator reads a set as a .zip or .7z archive or as a folder.
+    for (const char *archive : {".zip", ".7z"})
+        if (char *cut = strstr(name, archive))
+            *cut = '\0';
     // Quotes do not stop an argument from being an option ("-createconfig"
     // from a file named -createconfig.zip): only a plain driver name goes on.
     if (!IsPlainName(name) || !Accepted(1, "", name))
         return 1;
-    if (MameCheckOnlyPerfect && IsDriverImperfect(MamePath, MameExe, name) != 0)
+    // BIOS sets, devices and names the emulator does not know sit in ROM
+    // folders too; they are never launched.
+    MachineFacts facts;
+    if (!GetMachineFacts(MamePath, MameExe, name, &facts, nullptr) ||
+        !IsRunnableMachine(facts) || (MameCheckOnlyPerfect && facts.driverVerdict != 0))
         return 1;
     char roms[kTextSetting * 2];
     if (!FolderForQuotes(roms, sizeof roms, MameRomsPath) ||
@@ -127,6 +135,16 @@ Descent Descend(char *path, char *machine, char *software)
     }
 }
 
+// The device of a system the emulator knows and can run that takes
+// fileName's extension, from the system's facts: one query at most.
+bool SystemDevice(const char *machine, const char *fileName, char *device)
+{
+    MachineFacts facts;
+    return GetMachineFacts(MessPath, MessExe, machine, &facts, nullptr) &&
+           IsRunnableMachine(facts) && DeviceFromFacts(facts, fileName, device) &&
+           IsPlainName(device);
+}
+
 int ChooseMember(const char *path, const char *machine, char *software, char *command)
 {
     ZipHandle *zip = openzip(path);
@@ -148,9 +166,8 @@ int ChooseMember(const char *path, const char *machine, char *software, char *co
     size_t nameLength = strlen(entry->name);
     bool taken = FitsBetweenQuotes(entry->name) &&
                  (nameLength == 0 || entry->name[nameLength - 1] != '\\') &&
-                 Accepted(0, machine, entry->name) &&
-                 GetDeviceByExtension(MessPath, machine, entry->name, device) &&
-                 IsPlainName(device) && FolderForQuotes(bios, sizeof bios, MessBiosPath) &&
+                 Accepted(0, machine, entry->name) && SystemDevice(machine, entry->name, device) &&
+                 FolderForQuotes(bios, sizeof bios, MessBiosPath) &&
                  FormatText(command, kCommandBytes,
                             "\"%s\\%s\" -biospath \"%s\" %s %s -%s \"%s\\%s\"", MessPath, MessExe,
                             bios, MessOption, machine, device, path, entry->name) &&
@@ -162,8 +179,7 @@ int ChooseMember(const char *path, const char *machine, char *software, char *co
 int ChooseFile(const char *path, const char *machine, const char *software, char *command)
 {
     char device[kDeviceBytes] = "";
-    if (!Accepted(0, machine, software) ||
-        !GetDeviceByExtension(MessPath, machine, path, device) || !IsPlainName(device))
+    if (!Accepted(0, machine, software) || !SystemDevice(machine, path, device))
         return 1;
     char bios[kTextSetting * 2];
     if (!FolderForQuotes(bios, sizeof bios, MessBiosPath) ||

@@ -1,17 +1,16 @@
 #include "emulator/report.h"
 
-#include <cstdlib>
 #include <cstring>
+#include <set>
+#include <string>
 
 #include "base/format.h"
-#include "base/names.h"
 #include "config/settings.h"
-#include "emulator/runner.h"
+#include "emulator/facts.h"
 
-static const int kCommandBytes = 1024;
-static const int kDeviceBytes = 1024;
-static const int kInfoBytes = 1024;         // description and year
-static const int kExtensionValueBytes = 128;
+static const size_t kDeviceBytes = 1024;
+static const size_t kInfoBytes = 1024;        // description and year
+static const size_t kLongestExtension = 3;    // what a file name's last four characters allow
 
 void StrToLower(char *text)
 {
@@ -24,39 +23,8 @@ void StrToLower(char *text)
 
 namespace {
 
-// One -listxml report, held for one query. Empty when the command did not
-// fit or the memory could not be had: the scans then find nothing, as they
-// would for an emulator that could not be started.
-class Report {
-public:
-    Report(const char *folder, const char *executable, const char *name)
-    {
-        text_ = static_cast<char *>(malloc(kRunnerOutputBytes));
-        if (!text_)
-            return;
-        text_[0] = '\0';
-        if (!IsPlainName(name))   // it goes onto the command line unquoted
-            return;
-        char command[kCommandBytes];
-        if (!FormatText(command, sizeof command, "\"%s\\%s\" -listxml %s", folder, executable,
-                        name))
-            return;
-        RunQuery(command, text_);
-        // Whatever the runner did, the scans must stop inside the buffer.
-        text_[kRunnerOutputBytes - 1] = '\0';
-    }
-    ~Report() { free(text_); }
-    Report(const Report &) = delete;
-    Report &operator=(const Report &) = delete;
-
-    const char *Text() const { return text_ ? text_ : ""; }
-
-private:
-    char *text_ = nullptr;
-};
-
 // The extension of fileName: the text after a dot among its last four
-// characters (0 to 3 characters). False when there is no such dot.
+// characters (0 to 3 characters), lower-cased. False when there is no such dot.
 bool ExtensionOf(const char *fileName, char *extension /* 4 bytes */)
 {
     size_t length = strlen(fileName);
@@ -64,6 +32,7 @@ bool ExtensionOf(const char *fileName, char *extension /* 4 bytes */)
     for (size_t i = length; i > first; --i) {
         if (fileName[i - 1] == '.') {
             CopyText(extension, 4, fileName + i);   // at most 3 characters: always fits
+            StrToLower(extension);
             return true;
         }
     }
@@ -77,113 +46,252 @@ const char *QuotedValueEnd(const char *quote)
     return strchr(quote + 1, '"');
 }
 
-} // namespace
-
-int GetDeviceByExtension(const char *folder, const char *machine, const char *fileName,
-                         char *device)
+// Walks the report as the device scan does and calls
+// visit(device, deviceLength, value, valueLength) for each extension value
+// it compares, in order, until visit returns true or the report gives out.
+// The device is the first quoted value after the latest "instance name";
+// the walk is not held within a device, so a device without extensions
+// lends its name to the next device's values.
+template <typename Visit>
+void WalkDeviceValues(const char *text, Visit visit)
 {
-    // The emulator is asked before the file name is looked at.
-    Report report(folder, MessExe, machine);
-    const char *text = report.Text();
-
-    char extension[4];
-    if (!ExtensionOf(fileName, extension))
-        return 0;
-    StrToLower(extension);
-    size_t extensionLength = strlen(extension);
-
     // The DTD at the top of a report mentions instances and extensions too:
-    // the scan starts at the first machine.
+    // the walk starts at the first machine.
     const char *p = strstr(text, "machine name=\"");
     if (!p)
-        return 0;
-
+        return;
     for (;;) {
         p = strstr(p, "instance name");
-        if (!p)
-            return 0;
-        p = strchr(p, '"');
-        if (!p)
-            return 0;
+        if (!p || !(p = strchr(p, '"')))
+            return;
         const char *nameEnd = QuotedValueEnd(p);
         if (!nameEnd)
-            return 0;
-        // A name too long for the device buffer cannot be passed on whole;
-        // a cut name would be a wrong option, so this device never matches.
-        bool deviceUsable = CopyTextPart(device, kDeviceBytes, p + 1, nameEnd - (p + 1));
+            return;
+        const char *device = p + 1;
+        size_t deviceLength = static_cast<size_t>(nameEnd - device);
 
         p = strstr(p, "extension name");
         if (!p)
-            return 0;
-
+            return;
         for (;;) {
             const char *quote = strchr(p, '"');
             if (!quote)
-                return 0;
+                return;
             const char *valueEnd = QuotedValueEnd(quote);
             if (!valueEnd)
-                return 0;
-            size_t valueLength = valueEnd - (quote + 1);
-            // Values longer than an extension value may be are never compared.
-            if (valueLength < kExtensionValueBytes && valueLength == extensionLength &&
-                memcmp(quote + 1, extension, extensionLength) == 0)
-                return deviceUsable ? 1 : 0;
+                return;
+            if (visit(device, deviceLength, quote + 1, static_cast<size_t>(valueEnd - (quote + 1))))
+                return;
             p = strchr(quote + 1, '<');
             if (!p)
-                return 0;
+                return;
             if (p[1] == '/')
                 break;   // this device's extensions have ended
         }
     }
 }
 
-int IsDriverImperfect(const char *folder, const char *executable, const char *name)
-{
-    Report report(folder, executable, name);
-    const char *text = report.Text();
+// Where the first description and the year after it stand in the report.
+struct InformationSpan {
+    const char *description = nullptr, *year = nullptr;   // nullptr: not found whole
+    size_t descriptionLength = 0, yearLength = 0;
+};
 
-    const char *status = strstr(text, "<driver status=");
+InformationSpan FindInformation(const char *text)
+{
+    static const char kDescriptionOpen[] = "<description>";
+    static const char kYearOpen[] = "<year>";
+    InformationSpan span;
+    const char *start = strstr(text, kDescriptionOpen);
+    const char *end = start ? strstr(start, "</description>") : nullptr;
+    if (!end)
+        return span;
+    span.description = start + strlen(kDescriptionOpen);
+    span.descriptionLength = static_cast<size_t>(end - span.description);
+    // A year element before the description is not seen.
+    const char *yearStart = strstr(start, kYearOpen);
+    const char *yearEnd = yearStart ? strstr(yearStart, "</year>") : nullptr;
+    if (yearEnd) {
+        span.year = yearStart + strlen(kYearOpen);
+        span.yearLength = static_cast<size_t>(yearEnd - span.year);
+    }
+    return span;
+}
+
+bool EqualIgnoringCase(const char *a, const char *b, size_t length)
+{
+    for (size_t i = 0; i < length; ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+// The attributes of the machine element named name. A report names the
+// devices the machine uses as machines of their own, and the emulator takes
+// the name in any letter case.
+void ReadMachineElement(const char *text, const char *name, MachineFacts *facts)
+{
+    static const char kOpen[] = "<machine name=\"";
+    size_t nameLength = strlen(name);
+    for (const char *p = strstr(text, kOpen); p; p = strstr(p + 1, kOpen)) {
+        const char *value = p + strlen(kOpen);
+        const char *valueEnd = strchr(value, '"');
+        if (!valueEnd)
+            return;
+        if (static_cast<size_t>(valueEnd - value) != nameLength ||
+            !EqualIgnoringCase(value, name, nameLength))
+            continue;
+        const char *close = strchr(valueEnd, '>');
+        std::string tag(valueEnd, close ? close : valueEnd + strlen(valueEnd));
+        facts->known = true;
+        facts->bios = tag.find(" isbios=\"yes\"") != std::string::npos;
+        facts->device = tag.find(" isdevice=\"yes\"") != std::string::npos;
+        facts->runnable = tag.find(" runnable=\"no\"") == std::string::npos;
+        size_t clone = tag.find(" cloneof=\"");
+        if (clone != std::string::npos) {
+            size_t start = clone + strlen(" cloneof=\"");
+            size_t end = tag.find('"', start);
+            if (end != std::string::npos)
+                facts->cloneOf = tag.substr(start, end - start);
+        }
+        return;
+    }
+}
+
+} // namespace
+
+int ScanDeviceByExtension(const char *report, const char *fileName, char *device)
+{
+    char extension[4];
+    if (!ExtensionOf(fileName, extension))
+        return 0;
+    size_t extensionLength = strlen(extension);
+    int found = 0;
+    WalkDeviceValues(report, [&](const char *name, size_t nameLength, const char *value,
+                                 size_t valueLength) {
+        if (valueLength != extensionLength || memcmp(value, extension, extensionLength) != 0)
+            return false;
+        // A name too long for the device buffer cannot be passed on whole;
+        // a cut name would be a wrong option, so this match gives nothing.
+        found = CopyTextPart(device, kDeviceBytes, name, nameLength) ? 1 : 0;
+        return true;
+    });
+    return found;
+}
+
+int ScanDriverStatus(const char *report)
+{
+    const char *status = strstr(report, "<driver status=");
     if (!status)
         return 1;
     if (strstr(status, "imperfect"))
         return 1;
     if (strstr(status, "preliminary"))
         return 2;
-    if (strstr(text, "status=\"baddump\""))
+    if (strstr(report, "status=\"baddump\""))
         return 3;
-    if (strstr(text, "status=\"nodump\""))
+    if (strstr(report, "status=\"nodump\""))
         return 4;
     return 0;
+}
+
+int ScanDriverInformation(const char *report, char *description, char *year)
+{
+    InformationSpan span = FindInformation(report);
+    // Too long for the caller's buffer: refused (left empty), never cut.
+    if (!span.description ||
+        !CopyTextPart(description, kInfoBytes, span.description, span.descriptionLength) ||
+        !span.year)
+        return 0;
+    return CopyTextPart(year, kInfoBytes, span.year, span.yearLength) ? 1 : 0;
+}
+
+void ReadMachineFacts(const char *report, const char *name, MachineFacts *facts)
+{
+    *facts = MachineFacts();
+    ReadMachineElement(report, name, facts);
+    // MAME's words for a name it does not know; an empty or other answer
+    // (an emulator that failed to start up) tells nothing to remember.
+    facts->answered = facts->known || strstr(report, "No matching ") != nullptr;
+    facts->driverVerdict = ScanDriverStatus(report);
+
+    InformationSpan span = FindInformation(report);
+    if (span.description) {
+        facts->descriptionWritten = true;
+        if (span.descriptionLength < kInfoBytes) {
+            facts->description.assign(span.description, span.descriptionLength);
+            if (span.year) {
+                facts->yearWritten = true;
+                if (span.yearLength < kInfoBytes) {
+                    facts->year.assign(span.year, span.yearLength);
+                    facts->infoFound = 1;
+                }
+            }
+        }
+    }
+
+    // The device scan answers with the first device whose value equals the
+    // file's extension: the first pair of each value is all it can ever
+    // give, and a value longer than an extension never matches.
+    std::set<std::string> seen;
+    WalkDeviceValues(report, [&](const char *device, size_t deviceLength, const char *value,
+                                 size_t valueLength) {
+        if (valueLength > kLongestExtension || !seen.insert(std::string(value, valueLength)).second)
+            return false;
+        DeviceValue entry;
+        entry.value.assign(value, valueLength);
+        entry.usable = deviceLength < kDeviceBytes;
+        if (entry.usable)
+            entry.device.assign(device, deviceLength);
+        facts->devices.push_back(entry);
+        return false;
+    });
+}
+
+int DeviceFromFacts(const MachineFacts &facts, const char *fileName, char *device)
+{
+    char extension[4];
+    if (!ExtensionOf(fileName, extension))
+        return 0;
+    for (const DeviceValue &entry : facts.devices)
+        if (entry.value == extension)
+            return entry.usable && CopyText(device, kDeviceBytes, entry.device.c_str()) ? 1 : 0;
+    return 0;
+}
+
+int GetDeviceByExtension(const char *folder, const char *machine, const char *fileName,
+                         char *device)
+{
+    MachineFacts facts;
+    if (!GetMachineFacts(folder, MessExe, machine, &facts, nullptr))
+        return 0;
+    return DeviceFromFacts(facts, fileName, device);
+}
+
+int IsDriverImperfect(const char *folder, const char *executable, const char *name)
+{
+    MachineFacts facts;
+    // No answer from the emulator speaks against the game like an empty report.
+    if (!GetMachineFacts(folder, executable, name, &facts, nullptr))
+        return 1;
+    return facts.driverVerdict;
 }
 
 int GetDriverInformation(const char *folder, const char *executable, const char *name,
                          char *description, char *year)
 {
-    static const char kDescriptionOpen[] = "<description>";
-    static const char kYearOpen[] = "<year>";
-
-    Report report(folder, executable, name);
-    const char *text = report.Text();
-
-    const char *start = strstr(text, kDescriptionOpen);
-    if (!start)
+    MachineFacts facts;
+    if (!GetMachineFacts(folder, executable, name, &facts, nullptr))
         return 0;
-    const char *end = strstr(start, "</description>");
-    if (!end)
-        return 0;
-    const char *value = start + strlen(kDescriptionOpen);
-    // Too long for the caller's buffer: refused (left empty), never cut.
-    if (!CopyTextPart(description, kInfoBytes, value, end - value))
-        return 0;
-
-    const char *yearStart = strstr(start, kYearOpen);
-    if (!yearStart)
-        return 0;
-    const char *yearEnd = strstr(yearStart, "</year>");
-    if (!yearEnd)
-        return 0;
-    value = yearStart + strlen(kYearOpen);
-    if (!CopyTextPart(year, kInfoBytes, value, yearEnd - value))
-        return 0;
-    return 1;
+    if (facts.descriptionWritten)
+        CopyText(description, kInfoBytes, facts.description.c_str());
+    if (facts.yearWritten)
+        CopyText(year, kInfoBytes, facts.year.c_str());
+    return facts.infoFound;
 }

@@ -1,6 +1,10 @@
 // What the emulator's -listxml report says about one machine, found by plain
-// substring searches. Each query runs the emulator once, through RunQuery.
+// substring searches. The scans take the report's text; the three questions
+// below answer from the machine's facts (emulator/facts.h), which come from
+// one report per machine, asked once and remembered.
 #pragma once
+
+struct MachineFacts;
 
 // Lower-cases A to Z in place; every other byte stays.
 void StrToLower(char *text);
@@ -18,3 +22,16 @@ int IsDriverImperfect(const char *folder, const char *executable, const char *na
 // (1024-byte buffers each); 0 otherwise.
 int GetDriverInformation(const char *folder, const char *executable, const char *name,
                          char *description, char *year);
+
+// The same three answers, scanned from one zero-terminated report text.
+int ScanDeviceByExtension(const char *report, const char *fileName, char *device);
+int ScanDriverStatus(const char *report);
+int ScanDriverInformation(const char *report, char *description, char *year);
+
+// Every fact of machine name that the report gives: the three answers above
+// (the device answer as the values the device scan compares), and what the
+// machine element named name says of itself.
+void ReadMachineFacts(const char *report, const char *name, MachineFacts *facts);
+
+// GetDeviceByExtension's answer from facts already at hand.
+int DeviceFromFacts(const MachineFacts &facts, const char *fileName, char *device);

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 
 #include "base/files.h"
 #include "base/format.h"
 #include "config/settings.h"
+#include "emulator/facts.h"
 #include "emulator/report.h"
 #include "emulator/runner.h"
 #include "saver/titlecard.h"
@@ -122,19 +124,44 @@ struct Screen {
     const RoundRequest *request;
     std::chrono::steady_clock::time_point start;
     int redraws = 0;
+    int failedCalls = 0;
     int romEntries = -1;
     bool redrawn = false;   // the last refusal was a repeat, not a failure
 };
+
+const char *FolderOf(int mameOrMess)
+{
+    return mameOrMess == 1 ? MamePath : MessPath;
+}
+
+const char *ExeOf(int mameOrMess)
+{
+    return mameOrMess == 1 ? MameExe : MessExe;
+}
+
+// Choices that failed twice this session are remembered with the machine
+// facts for a day, so the next sessions pass them over too.
+void RememberRefused(const std::vector<std::string> &refused, time_t now)
+{
+    for (const std::string &key : refused) {
+        const std::string arcade = std::string(kArcadeKind) + '\t';
+        int mameOrMess = key.compare(0, arcade.size(), arcade) == 0 ? 1 : 0;
+        if (!ChoiceFailedRecently(FolderOf(mameOrMess), ExeOf(mameOrMess), key.c_str(), now))
+            RememberFailedChoice(FolderOf(mameOrMess), ExeOf(mameOrMess), key.c_str(), now);
+    }
+}
 
 bool ScreenChoice(void *context, int mameOrMess, const char *machine, const char *software)
 {
     Screen &screen = *static_cast<Screen *>(context);
     std::string key = RoundKey(mameOrMess, machine, software);
-    if (Contains(screen.request->refused, key))
+    if (Contains(screen.request->refused, key) ||
+        ChoiceFailedRecently(FolderOf(mameOrMess), ExeOf(mameOrMess), key.c_str(), time(nullptr)))
         return false;
     // Repeats are drawn again for a while; after that one is better than
-    // nothing (the other choices may all be refused, slowly, by queries).
-    bool picky = screen.redraws < kRepeatRedraws &&
+    // nothing (the other choices may all be refused, slowly, by queries, or
+    // be BIOS sets and devices: half the calls are kept for a repeat).
+    bool picky = screen.redraws < kRepeatRedraws && screen.failedCalls < kChoicesPerRound / 2 &&
                  std::chrono::steady_clock::now() - screen.start <
                      std::chrono::milliseconds(kChoiceTimeMs / 2);
     if (picky && TooRecent(screen.request->recent, key, mameOrMess, &screen.romEntries)) {
@@ -150,6 +177,7 @@ bool ScreenChoice(void *context, int mameOrMess, const char *machine, const char
 Round PrepareRound(const RoundRequest &request)
 {
     Round round;
+    RememberRefused(request.refused, time(nullptr));
     auto start = std::chrono::steady_clock::now();
     Screen screen{&request, start};
     SetChoiceFilter(ScreenChoice, &screen);
@@ -161,6 +189,7 @@ Round PrepareRound(const RoundRequest &request)
         screen.redrawn = false;
         if (ChooseSoftware(round.machine, round.software, round.command) != 0) {
             call += screen.redrawn ? 0 : 1;
+            screen.failedCalls = call;
             continue;
         }
         round.chosen = true;
@@ -174,12 +203,18 @@ Round PrepareRound(const RoundRequest &request)
     // An arcade choice leaves the machine as it was: it has none.
     if (round.mameOrMess == 1)
         round.machine[0] = '\0';
-    CopyText(round.folder, sizeof round.folder, round.mameOrMess == 1 ? MamePath : MessPath);
-    CopyText(round.exe, sizeof round.exe, round.mameOrMess == 1 ? MameExe : MessExe);
+    CopyText(round.folder, sizeof round.folder, FolderOf(round.mameOrMess));
+    CopyText(round.exe, sizeof round.exe, ExeOf(round.mameOrMess));
 
+    // A clone without pictures of its own shows its parent's.
+    const char *machine = round.mameOrMess == 1 ? round.software : round.machine;
+    MachineFacts facts;
+    bool fromCache = false;
+    const char *parent = GetMachineFacts(round.folder, round.exe, machine, &facts, &fromCache)
+                             ? facts.cloneOf.c_str()
+                             : "";
     char path[kPicturePathBytes];
     int mode = kArtworkMode;
-    const char *parent = "";
     int found = round.mameOrMess == 1
                     ? GetMAMEPictureFor(path, round.software, parent, &mode)
                     : GetMESSPictureFor(path, round.machine, parent, round.software, &mode);

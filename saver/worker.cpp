@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "base/random.h"
+#include "emulator/facts.h"
 #include "emulator/runner.h"
 
 struct RoundWorker::Shared {
@@ -47,6 +48,9 @@ void RoundWorker::Run(std::shared_ptr<Shared> shared, unsigned seed)
             shared->hasRound = true;
         }
         shared->notify(shared->context);
+        // What this round learnt about machines goes to the cache file once
+        // the round is handed over, so the writing never delays it.
+        SaveMachineFacts();
     }
     SetRunnerCancel(nullptr);
     std::lock_guard<std::mutex> lock(shared->mutex);

@@ -59,9 +59,9 @@ def test_every_game_failing_slows_the_tries_and_escape_answers(env):
     assert max(gaps[:4]) < 5, gaps
     assert 9 < gaps[4] < 15 and 19 < gaps[5] < 26, gaps
     # While it waits, the searching screen says why, under "Searching...".
-    shot = env.screenshot("rounds-failing")
     width, height = SCREEN
-    assert count(shot, GREEN, (0, height // 2 + 40, width, height)) > 200, shot.path
+    note = (0, height // 2 + 40, width, height)
+    assert wait_until(lambda: count(env.screenshot("rounds-failing"), GREEN, note) > 200, 5)
     started = time.time()
     env.key("Escape")
     assert saver.wait(timeout=15) == 1

@@ -1,7 +1,7 @@
 // Stand-in emulator: meets the emulator contract so the saver can be run and
 // tested without a real MAME.
 //
-//   fakemame -listxml NAME   prints reports\NAME.xml (beside the executable)
+//   fakemame -listxml NAME   logs "listxml<TAB>NAME" and prints reports\NAME.xml (beside it)
 //                            to standard output; an unknown NAME prints the
 //                            emulator's "No matching machines found" line on
 //                            standard error and exits 5.
@@ -19,6 +19,7 @@
 //   fake-quit-GAME      the same, only when GAME is the last word
 //   fake-no-window      runs without any window until fake-stop appears (or 5 min)
 //   fake-hang-listxml   -listxml never answers (sleeps 10 min)
+//   fake-slow-listxml   -listxml answers after 300 ms, as a real emulator's start takes
 #include <windows.h>
 
 #include <string>
@@ -51,6 +52,9 @@ static int ListXml(std::string name)
         return Sleep(600000), 0;
     name.erase(0, name.find_first_not_of(" \t"));
     name.erase(name.find_last_not_of(" \t\r\n") + 1);
+    AppendLog("listxml\t" + name);
+    if (SwitchOn("fake-slow-listxml"))
+        Sleep(300);
     HANDLE report = INVALID_HANDLE_VALUE;
     if (!name.empty() && name.find_first_of("\\/:") == std::string::npos)
         report = CreateFileA((folder + "reports\\" + name + ".xml").c_str(), GENERIC_READ, FILE_SHARE_READ,

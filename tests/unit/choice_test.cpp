@@ -62,10 +62,14 @@ int StubRunner(char *command, char *output)
     return 0;
 }
 
-// "game status": a game's report; "system device ext...": one device taking the extensions.
+// "game status": a game's report ("bios" and "device" make it one of those);
+// "system device ext...": one device taking the extensions.
 string Report(const vector<string> &w)
 {
-    string text = "<!ATTLIST instance name CDATA><mame><machine name=\"" + w[0] + "\">";
+    string kind = w.size() == 2 && w[1] == "bios"     ? " isbios=\"yes\""
+                  : w.size() == 2 && w[1] == "device" ? " isdevice=\"yes\" runnable=\"no\""
+                                                      : "";
+    string text = "<!ATTLIST instance name CDATA><mame><machine name=\"" + w[0] + "\"" + kind + ">";
     if (w.size() == 2)
         return text + "<driver status=\"" + w[1] + "\"/>";
     text += "<device type=\"cartridge\"><instance name=\"" + w[1] + "\"/>";
@@ -131,12 +135,17 @@ string Game(const string &game)
 const vector<string> kAbc = {"abc dev bin"}, kBin = {"abc bin"};
 
 const Row kRows[] = {
-    // Arcade games: the lower-cased ROM entry cut at ".zip", plain names only.
-    {"zip in capitals, cut at the first .zip", {"r/Game1.ZIP.old"}, "r", nullptr, {}, {}, {1, 12345}, Game("game1")},
-    {"a folder", {"r/game2/"}, "r", nullptr, {}, {}, {1, 0}, Game("game2")},
+    // Arcade games: the lower-cased ROM entry cut at ".zip" or ".7z", plain
+    // names of machines the emulator knows and can run only.
+    {"zip in capitals, cut at the first .zip", {"r/Game1.ZIP.old"}, "r", nullptr, {}, {"game1 good"}, {1, 12345}, Game("game1")},
+    {"a folder", {"r/game2/"}, "r", nullptr, {}, {"game2 good"}, {1, 0}, Game("game2")},
+    {"a 7z set", {"r/Game3.7z"}, "r", nullptr, {}, {"game3 good"}, {1, 0}, Game("game3")},
+    {"a BIOS set", {"r/neogeo.zip"}, "r", nullptr, {}, {"neogeo bios"}, {1, 0}, ""},
+    {"a device", {"r/qsound.zip"}, "r", nullptr, {}, {"qsound device"}, {1, 0}, ""},
+    {"unknown to the emulator", {"r/nosuch.zip"}, "r", nullptr, {}, {}, {1, 0}, ""},
     {"an option in disguise", {"r/-createconfig.zip"}, "r", nullptr, {}, {}, {1, 0}, ""},
     {"a quote", {"r/x\" -script \"y.zip"}, "r", nullptr, {}, {}, {1, 0}, ""},
-    {"a folder ending in a backslash, empty option", {"r/pac.zip"}, "r\\", nullptr, {}, {}, {3, 0},
+    {"a folder ending in a backslash, empty option", {"r/pac.zip"}, "r\\", nullptr, {}, {"pac good"}, {3, 0},
      R"(MAME||pac|"E:\Arcade\arcade.exe"  -rompath "$\r\\" "pac")", ""},
     {"command line too long", {"r/pac.zip"}, "r", nullptr, {}, {}, {1, 0}, "", string(1000, 'o')},
     {"ROM folder not set", {"r/pac.zip"}, "", "s", {}, {}, {1}, ""},

@@ -1,0 +1,510 @@
+#include "emulator/facts.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "base/files.h"
+#include "base/format.h"
+#include "base/names.h"
+#include "emulator/report.h"
+#include "emulator/runner.h"
+
+namespace {
+
+const char kFileVersion[] = "quillmere machine facts 1";
+
+// Limits of what goes into the file; longer texts stay in memory only.
+const size_t kFileNameBytes = 64;            // driver names, as a machine buffer holds them
+const size_t kFileTextBytes = 1024;          // description and year
+const size_t kFileDeviceBytes = 128;
+const size_t kFileDeviceValues = 128;
+const size_t kFileKeyBytes = 2048;           // a failed choice's key
+const size_t kLineBytes = 64 * 1024;         // longer than any line the limits allow
+const int kMaxEmulators = 8;
+
+struct Remembered {
+    MachineFacts facts;
+    uint64_t lastUse = 0;
+};
+
+// What is known about the machines of one emulator executable.
+struct EmulatorFacts {
+    FileStamp stamp;
+    bool loaded = false;   // the file was read (or found missing or unusable)
+    bool changed = false;  // the file should be written
+    uint64_t clock = 0;    // use counter for the least-recently-used order
+    uint64_t lastUse = 0;
+    std::unordered_map<std::string, Remembered> machines;
+    std::map<std::string, int64_t> failures;   // key -> time of the latest failure
+};
+
+// Never destroyed: a worker left running at exit must not find it gone.
+std::map<std::string, EmulatorFacts> &Emulators()
+{
+    static auto *emulators = new std::map<std::string, EmulatorFacts>;
+    return *emulators;
+}
+
+uint64_t emulatorClock = 0;
+thread_local long queriesRun = 0;
+
+bool FitsInFile(const std::string &name, const MachineFacts &facts)
+{
+    if (name.size() >= kFileNameBytes || facts.cloneOf.size() >= kFileNameBytes ||
+        facts.description.size() >= kFileTextBytes || facts.year.size() >= kFileTextBytes ||
+        facts.devices.size() > kFileDeviceValues)
+        return false;
+    for (const DeviceValue &entry : facts.devices)
+        if (entry.device.size() >= kFileDeviceBytes)
+            return false;
+    return true;
+}
+
+// ---- The file's text --------------------------------------------------------------
+// Fields are separated by tabs, lines end in a line feed; inside a field,
+// bytes below 32, 127 and '%' are written as %XX.
+
+void WriteField(FILE *file, const std::string &text)
+{
+    fputc('\t', file);
+    for (unsigned char c : text) {
+        if (c < 32 || c == 127 || c == '%')
+            fprintf(file, "%%%02X", c);
+        else
+            fputc(c, file);
+    }
+}
+
+void WriteNumber(FILE *file, uint64_t number)
+{
+    char digits[24];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + number % 10);
+        number /= 10;
+    } while (number);
+    fputc('\t', file);
+    while (n > 0)
+        fputc(digits[--n], file);
+}
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Splits one line (without its line feed) into its decoded fields; false
+// when an escape is malformed.
+bool SplitLine(const char *line, std::vector<std::string> *fields)
+{
+    fields->assign(1, std::string());
+    for (const char *p = line; *p; ++p) {
+        if (*p == '\t') {
+            fields->emplace_back();
+        } else if (*p == '%') {
+            int high = HexDigit(p[1]);
+            int low = high < 0 ? -1 : HexDigit(p[2]);
+            if (low < 0)
+                return false;
+            fields->back() += static_cast<char>(high * 16 + low);
+            p += 2;
+        } else {
+            fields->back() += *p;
+        }
+    }
+    return true;
+}
+
+bool ParseNumber(const std::string &text, uint64_t limit, uint64_t *number)
+{
+    if (text.empty() || text.size() > 20)
+        return false;
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9' || value > (UINT64_MAX - 9) / 10)
+            return false;
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    if (value > limit)
+        return false;
+    *number = value;
+    return true;
+}
+
+bool ParseFlag(const std::string &text, bool *flag)
+{
+    if (text != "0" && text != "1")
+        return false;
+    *flag = text == "1";
+    return true;
+}
+
+// m, name, known, bios, device, runnable, cloneof, verdict, info,
+// description written, description, year written, year, value count, then
+// for each value: the value, usable, the device.
+const size_t kMachineFields = 14;
+
+void WriteMachine(FILE *file, const std::string &name, const MachineFacts &facts)
+{
+    fputc('m', file);
+    WriteField(file, name);
+    for (bool flag : {facts.known, facts.bios, facts.device, facts.runnable})
+        WriteNumber(file, flag);
+    WriteField(file, facts.cloneOf);
+    WriteNumber(file, static_cast<uint64_t>(facts.driverVerdict));
+    WriteNumber(file, static_cast<uint64_t>(facts.infoFound));
+    WriteNumber(file, facts.descriptionWritten);
+    WriteField(file, facts.description);
+    WriteNumber(file, facts.yearWritten);
+    WriteField(file, facts.year);
+    WriteNumber(file, facts.devices.size());
+    for (const DeviceValue &entry : facts.devices) {
+        WriteField(file, entry.value);
+        WriteNumber(file, entry.usable);
+        WriteField(file, entry.device);
+    }
+    fputc('\n', file);
+}
+
+bool ParseMachine(const std::vector<std::string> &f, std::string *name, MachineFacts *facts)
+{
+    uint64_t verdict, info, count;
+    if (f.size() < kMachineFields || !ParseNumber(f[13], kFileDeviceValues, &count) ||
+        f.size() != kMachineFields + 3 * count || !IsPlainName(f[1].c_str()) ||
+        f[1].size() >= kFileNameBytes || !ParseFlag(f[2], &facts->known) ||
+        !ParseFlag(f[3], &facts->bios) || !ParseFlag(f[4], &facts->device) ||
+        !ParseFlag(f[5], &facts->runnable) || f[6].size() >= kFileNameBytes ||
+        !ParseNumber(f[7], 4, &verdict) || !ParseNumber(f[8], 1, &info) ||
+        !ParseFlag(f[9], &facts->descriptionWritten) || f[10].size() >= kFileTextBytes ||
+        !ParseFlag(f[11], &facts->yearWritten) || f[12].size() >= kFileTextBytes)
+        return false;
+    *name = f[1];
+    facts->answered = true;
+    facts->cloneOf = f[6];
+    facts->driverVerdict = static_cast<int>(verdict);
+    facts->infoFound = static_cast<int>(info);
+    facts->description = f[10];
+    facts->year = f[12];
+    for (size_t i = kMachineFields; i < f.size(); i += 3) {
+        DeviceValue entry;
+        entry.value = f[i];
+        entry.device = f[i + 2];
+        if (entry.value.size() > 3 || entry.device.size() >= kFileDeviceBytes ||
+            !ParseFlag(f[i + 1], &entry.usable))
+            return false;
+        facts->devices.push_back(entry);
+    }
+    return true;
+}
+
+// ---- The file ---------------------------------------------------------------------
+
+uint64_t HashOf(const std::string &text)
+{
+    uint64_t hash = 14695981039346656037ull;   // 64-bit FNV-1a
+    for (unsigned char c : text) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+bool CacheFilePath(const std::string &exePath, char *path, size_t size)
+{
+    char folder[1024];
+    uint64_t hash = HashOf(exePath);
+    return GetCacheFolder(folder, sizeof folder) &&
+           FormatText(path, size, "%s\\facts-%08x%08x.txt", folder,
+                      static_cast<unsigned>(hash >> 32), static_cast<unsigned>(hash));
+}
+
+// Reads the whole file into emulator, or nothing: any line that does not
+// parse, a file for another executable or version, a file cut short.
+bool ReadCacheFile(FILE *file, const std::string &exePath, EmulatorFacts *emulator)
+{
+    std::unique_ptr<char[]> line(new char[kLineBytes]);
+    std::vector<std::string> f;
+    uint64_t number;
+    auto next = [&]() {
+        if (!fgets(line.get(), kLineBytes, file))
+            return false;
+        size_t length = strlen(line.get());
+        if (length == 0 || line[length - 1] != '\n')
+            return false;   // cut short, or longer than any good line
+        line[length - 1] = '\0';
+        return SplitLine(line.get(), &f);
+    };
+    if (!next() || f.size() != 1 || f[0] != kFileVersion)
+        return false;
+    if (!next() || f.size() != 4 || f[0] != "exe" || f[1] != exePath ||
+        !ParseNumber(f[2], UINT64_MAX, &number) || number != emulator->stamp.size ||
+        !ParseNumber(f[3], UINT64_MAX, &number) || number != emulator->stamp.writeTime)
+        return false;
+    for (;;) {
+        if (!next())
+            return false;
+        if (f[0] == "m") {
+            std::string name;
+            Remembered remembered;
+            if (emulator->machines.size() >= static_cast<size_t>(kMaxRememberedMachines) ||
+                !ParseMachine(f, &name, &remembered.facts))
+                return false;
+            remembered.lastUse = ++emulator->clock;
+            emulator->machines[name] = remembered;
+        } else if (f[0] == "f") {
+            if (f.size() != 3 || f[1].size() >= kFileKeyBytes ||
+                emulator->failures.size() >= static_cast<size_t>(kMaxRememberedFailures) ||
+                !ParseNumber(f[2], INT64_MAX, &number))
+                return false;
+            emulator->failures[f[1]] = static_cast<int64_t>(number);
+        } else if (f[0] == "end") {
+            uint64_t failures;
+            return f.size() == 3 && ParseNumber(f[1], UINT64_MAX, &number) &&
+                   number == emulator->machines.size() &&
+                   ParseNumber(f[2], UINT64_MAX, &failures) &&
+                   failures == emulator->failures.size() && fgetc(file) == EOF;
+        } else {
+            return false;
+        }
+    }
+}
+
+void LoadCacheFile(const std::string &exePath, EmulatorFacts *emulator)
+{
+    emulator->loaded = true;
+    char path[1200];
+    if (!CacheFilePath(exePath, path, sizeof path))
+        return;
+    FILE *file = OpenFile(path, "rb");
+    if (!file)
+        return;
+    bool good = ReadCacheFile(file, exePath, emulator);
+    fclose(file);
+    if (!good) {
+        // Start afresh; the unusable file is replaced at the next save.
+        emulator->machines.clear();
+        emulator->failures.clear();
+        emulator->changed = true;
+    }
+}
+
+bool WriteCacheFile(const std::string &exePath, const EmulatorFacts &emulator, time_t now)
+{
+    char path[1200], temporary[1300];
+    if (!CacheFilePath(exePath, path, sizeof path) ||
+        !FormatText(temporary, sizeof temporary, "%s.%lu.tmp", path, CurrentProcessId()))
+        return false;
+    FILE *file = OpenFile(temporary, "wb");
+    if (!file)
+        return false;
+    fputs(kFileVersion, file);
+    fputs("\nexe", file);
+    WriteField(file, exePath);
+    WriteNumber(file, emulator.stamp.size);
+    WriteNumber(file, emulator.stamp.writeTime);
+    fputc('\n', file);
+
+    // Least recently used first, so that reading the file back keeps the order.
+    std::multimap<uint64_t, const std::pair<const std::string, Remembered> *> byUse;
+    for (const auto &machine : emulator.machines)
+        if (FitsInFile(machine.first, machine.second.facts))
+            byUse.emplace(machine.second.lastUse, &machine);
+    for (const auto &entry : byUse)
+        WriteMachine(file, entry.second->first, entry.second->second.facts);
+    size_t failures = 0;
+    for (const auto &failure : emulator.failures) {
+        if (now - failure.second >= kFailureMemorySeconds || failure.first.size() >= kFileKeyBytes)
+            continue;
+        fputc('f', file);
+        WriteField(file, failure.first);
+        WriteNumber(file, static_cast<uint64_t>(failure.second));
+        fputc('\n', file);
+        ++failures;
+    }
+    fputs("end", file);
+    WriteNumber(file, byUse.size());
+    WriteNumber(file, failures);
+    fputc('\n', file);
+    bool written = !ferror(file);
+    if (fclose(file) != 0)
+        written = false;
+    if (!written) {
+        RemoveFile(temporary);
+        return false;
+    }
+    return ReplaceFileWith(temporary, path);
+}
+
+// ---- Memory -----------------------------------------------------------------------
+
+// The facts of the executable at exePath, valid for its present version;
+// nullptr when the executable cannot be looked at (nothing is then
+// remembered: a later version could not be told from this one).
+EmulatorFacts *FactsOf(const std::string &exePath)
+{
+    FileStamp stamp;
+    if (!GetFileStamp(exePath.c_str(), &stamp))
+        return nullptr;
+    auto &emulators = Emulators();
+    auto found = emulators.find(exePath);
+    if (found == emulators.end()) {
+        if (emulators.size() >= static_cast<size_t>(kMaxEmulators)) {
+            auto oldest = emulators.begin();
+            for (auto it = emulators.begin(); it != emulators.end(); ++it)
+                if (it->second.lastUse < oldest->second.lastUse)
+                    oldest = it;
+            emulators.erase(oldest);
+        }
+        found = emulators.emplace(exePath, EmulatorFacts()).first;
+    }
+    EmulatorFacts &emulator = found->second;
+    if (emulator.stamp.size != stamp.size || emulator.stamp.writeTime != stamp.writeTime) {
+        // Another version of the emulator: what the old one said is void.
+        emulator = EmulatorFacts();
+        emulator.stamp = stamp;
+    }
+    emulator.lastUse = ++emulatorClock;
+    if (!emulator.loaded)
+        LoadCacheFile(exePath, &emulator);
+    return &emulator;
+}
+
+void Remember(EmulatorFacts *emulator, const std::string &name, const MachineFacts &facts)
+{
+    auto &machines = emulator->machines;
+    if (machines.size() >= static_cast<size_t>(kMaxRememberedMachines)) {
+        auto oldest = machines.begin();
+        for (auto it = machines.begin(); it != machines.end(); ++it)
+            if (it->second.lastUse < oldest->second.lastUse)
+                oldest = it;
+        machines.erase(oldest);
+    }
+    Remembered &remembered = machines[name];
+    remembered.facts = facts;
+    remembered.lastUse = ++emulator->clock;
+    emulator->changed = true;
+}
+
+bool ExePath(const char *folder, const char *exe, std::string *path)
+{
+    char full[2048];
+    if (!FormatText(full, sizeof full, "%s\\%s", folder, exe))
+        return false;
+    *path = full;
+    return true;
+}
+
+}   // namespace
+
+bool IsRunnableMachine(const MachineFacts &facts)
+{
+    return facts.known && !facts.bios && !facts.device && facts.runnable;
+}
+
+bool GetMachineFacts(const char *folder, const char *exe, const char *name,
+                     MachineFacts *facts, bool *fromCache)
+{
+    if (fromCache)
+        *fromCache = false;
+    std::string exePath;
+    char command[1024];
+    // The name goes onto the command line unquoted.
+    if (!IsPlainName(name) || !ExePath(folder, exe, &exePath) ||
+        !FormatText(command, sizeof command, "\"%s\\%s\" -listxml %s", folder, exe, name))
+        return false;
+
+    EmulatorFacts *emulator = FactsOf(exePath);
+    if (emulator) {
+        auto found = emulator->machines.find(name);
+        if (found != emulator->machines.end()) {
+            found->second.lastUse = ++emulator->clock;
+            *facts = found->second.facts;
+            if (fromCache)
+                *fromCache = true;
+            return true;
+        }
+    }
+
+    std::unique_ptr<char[]> report(new char[kRunnerOutputBytes]);
+    report[0] = '\0';
+    ++queriesRun;
+    int result = RunQuery(command, report.get());
+    // Whatever the runner did, the scans must stop inside the buffer.
+    report[kRunnerOutputBytes - 1] = '\0';
+    // Only a report read to its end (or to the runner's limit) tells the
+    // truth; a query that timed out, was cancelled or could not start says
+    // nothing about the machine.
+    if (result != 0 && result != 12)
+        return false;
+    ReadMachineFacts(report.get(), name, facts);
+    if (emulator && facts->answered)
+        Remember(emulator, name, *facts);
+    return true;
+}
+
+bool SaveMachineFacts()
+{
+    bool saved = true;
+    time_t now = time(nullptr);
+    for (auto &entry : Emulators()) {
+        EmulatorFacts &emulator = entry.second;
+        if (!emulator.changed)
+            continue;
+        // A file that cannot be written costs only speed: try again next time.
+        if (WriteCacheFile(entry.first, emulator, now))
+            emulator.changed = false;
+        else
+            saved = false;
+    }
+    return saved;
+}
+
+void ForgetMachineFacts()
+{
+    Emulators().clear();
+}
+
+long MachineQueriesRun()
+{
+    return queriesRun;
+}
+
+void RememberFailedChoice(const char *folder, const char *exe, const char *key, time_t now)
+{
+    std::string exePath;
+    EmulatorFacts *emulator = ExePath(folder, exe, &exePath) ? FactsOf(exePath) : nullptr;
+    if (!emulator || strlen(key) >= kFileKeyBytes)
+        return;
+    auto &failures = emulator->failures;
+    if (failures.size() >= static_cast<size_t>(kMaxRememberedFailures) && !failures.count(key)) {
+        auto oldest = failures.begin();
+        for (auto it = failures.begin(); it != failures.end(); ++it)
+            if (it->second < oldest->second)
+                oldest = it;
+        failures.erase(oldest);
+    }
+    failures[key] = static_cast<int64_t>(now);
+    emulator->changed = true;
+}
+
+bool ChoiceFailedRecently(const char *folder, const char *exe, const char *key, time_t now)
+{
+    std::string exePath;
+    EmulatorFacts *emulator = ExePath(folder, exe, &exePath) ? FactsOf(exePath) : nullptr;
+    if (!emulator)
+        return false;
+    auto found = emulator->failures.find(key);
+    if (found == emulator->failures.end())
+        return false;
+    // A clock put back counts the failure as recent for at most a day more.
+    int64_t age = static_cast<int64_t>(now) - found->second;
+    return age < kFailureMemorySeconds && age > -kFailureMemorySeconds;
+}
