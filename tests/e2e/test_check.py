@@ -4,6 +4,7 @@
 # of the report. Under Wine: pictures painted as the splash paints them.
 import os
 import re
+import shutil
 import subprocess
 import xml.etree.ElementTree as ET
 
@@ -43,8 +44,11 @@ def native(*args, report=None, emulator=None):
     with open(os.path.join(FAKE, "report"), "wb") as f:
         f.write((report or "").encode("latin-1"))
     open(os.path.join(FAKE, "runs"), "w").close()
+    # No user's settings file, and a fresh facts cache: the scripted emulator
+    # changes its report without becoming another file.
+    shutil.rmtree(os.path.join(FAKE, "cache"), ignore_errors=True)
     result = subprocess.run([NATIVE, "--mame", exe, "--mess", exe] + list(args), timeout=120, capture_output=True,
-                            env=dict(os.environ, XDG_CONFIG_HOME=FAKE))   # no user's settings file
+                            env=dict(os.environ, XDG_CONFIG_HOME=FAKE, XDG_CACHE_HOME=os.path.join(FAKE, "cache")))
     return result.returncode, result.stdout.decode("latin-1").rstrip("\n"), open(FAKE + "/runs").read().splitlines()
 
 
