@@ -5,7 +5,7 @@
 # by Info-ZIP zip (stored and deflated members).
 #   scripts/fuzz.sh [SECONDS_PER_TARGET]   (default 60)
 #   QUILLMERE_FUZZ_RUNS=N      run each target for N executions instead
-#   QUILLMERE_FUZZ_TARGETS="zipread png"   only these targets
+#   QUILLMERE_FUZZ_TARGETS="zipmember png"   only these targets
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
@@ -15,15 +15,14 @@ CACHE=${QUILLMERE_CACHE:-/var/cache/quillmere}
 
 # Configured every time, so that a new target is known.
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=Debug -DQUILLMERE_FUZZ=ON >/dev/null
-cmake --build build/fuzz -j2 --target zipread_fuzz png_fuzz report_fuzz systems_fuzz zipmember_fuzz settingsfile_fuzz
+cmake --build build/fuzz -j2 --target png_fuzz report_fuzz systems_fuzz zipmember_fuzz settingsfile_fuzz
 
 corpus=build/fuzz/corpus
-mkdir -p "$corpus/zipread" "$corpus/png" "$corpus/report" "$corpus/systems" "$corpus/zipmember" \
+mkdir -p "$corpus/png" "$corpus/report" "$corpus/systems" "$corpus/zipmember" \
     "$corpus/settingsfile"
 printf 'nes nes\0a2600 bin\0c64 crt\0\0' > "$corpus/systems/seed"
 printf 'MamePath=/usr/games/mame\nMameRomsPath=/roms\nPollTimer=100\nSystemsList=nes nes\n' \
     > "$corpus/settingsfile/seed"
-cp /usr/share/go-1.19/src/archive/zip/testdata/*.zip "$corpus/zipread/" 2>/dev/null || true
 cp /usr/share/go-1.19/src/archive/zip/testdata/*.zip "$corpus/zipmember/" 2>/dev/null || true
 suite="$CACHE/libpng-src/contrib/pngsuite"
 if [ -d "$suite" ] && [ ! -s "$corpus/zipmember/deflated.zip" ]; then
@@ -42,7 +41,7 @@ if [ -n "${QUILLMERE_FUZZ_RUNS:-}" ]; then
 else
     limit=(-max_total_time="$seconds"); what="$seconds s"
 fi
-for target in ${QUILLMERE_FUZZ_TARGETS:-zipread png report systems zipmember settingsfile}; do
+for target in ${QUILLMERE_FUZZ_TARGETS:-png report systems zipmember settingsfile}; do
     echo "== ${target}_fuzz for $what"
     build/fuzz/${target}_fuzz "${limit[@]}" -rss_limit_mb=2048 \
         -print_final_stats=1 "$corpus/$target" 2>&1 | grep -E 'stat::number_of_executed_units|Done|ERROR|SUMMARY' || true

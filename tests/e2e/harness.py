@@ -6,6 +6,7 @@
 # through windriver.exe and xdotool, and look at Pillow screenshots. Every wait
 # has a time limit; reset() ends every Windows program started from the tree.
 import os
+import select
 import shutil
 import signal
 import subprocess
@@ -83,23 +84,15 @@ class Environment:
             open(os.path.join(self.prefix, ".quillmere-ready"), "w").close()
         self._serve()
 
-    def _start_xvfb(self):
-        for n in range(150, 200):
-            try:   # a display is taken while the process its lock names lives
-                if process_alive(int(open("/tmp/.X%d-lock" % n).read())):
-                    continue
-            except (OSError, ValueError):
-                pass
-            proc = subprocess.Popen(["Xvfb", ":%d" % n, "-screen", "0", "%dx%dx24" % SCREEN, "-nolisten", "tcp"],
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            up = ["xdotool", "getmouselocation"]   # answers once the server listens
-            if wait_until(lambda: proc.poll() is not None or subprocess.run(
-                    up, env=dict(os.environ, DISPLAY=":%d" % n), capture_output=True).returncode == 0, 10, 0.05) \
-                    and proc.poll() is None:
-                self.xvfb = proc
-                return ":%d" % n
-            proc.kill()
-        raise RuntimeError("no free X display")
+    def _start_xvfb(self):   # Xvfb takes a free display itself and tells which once it listens
+        read, write = os.pipe()
+        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "%dx%dx24" % SCREEN,
+                                      "-nolisten", "tcp"], pass_fds=[write], stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL)
+        os.close(write)
+        if not select.select([read], [], [], 20)[0]:
+            raise RuntimeError("Xvfb did not start")
+        return ":" + os.read(read, 16).decode().strip()
 
     def _serve(self):   # keeps the server up and starts Wine's services now, so no test pays for them
         subprocess.run(["wineserver", "-p"], env=self.env, timeout=30)

@@ -6,7 +6,6 @@ import os
 import re
 import shutil
 import subprocess
-import xml.etree.ElementTree as ET
 
 import pytest
 from PIL import Image
@@ -105,54 +104,7 @@ def test_names_that_would_add_options_run_nothing(name):
     assert native("status", "pac_man2", report=report) == (0, "0", ["-listxml pac_man2"])
 
 
-def expected_status(text):   # the verdict by the marker rules
-    driver = text.find("<driver status=")
-    if driver < 0 or "imperfect" in text[driver:]:
-        return 1
-    if "preliminary" in text[driver:]:
-        return 2
-    return 3 if 'status="baddump"' in text else 4 if 'status="nodump"' in text else 0
-
-
-def expected_device(text, extension):
-    # The device of the first device element, in report order, whose extensions
-    # hold extension; a device listing none lends its name to the next one.
-    pending = None
-    for element in ET.fromstring(text).iter("device"):
-        instance = element.find("instance")
-        pending = pending or (instance.get("name") if instance is not None else None)
-        names = [e.get("name") for e in element.findall("extension")]
-        if names and extension in names:
-            return pending
-        pending = None if names else pending
-    return None
-
-
 MAME = "/usr/games/mame"
-
-
-@pytest.mark.parametrize("game", ["pacman", "galaga", "18w", "1943", "3in1semi", "8ballact", "nes", "a2600",
-                                  "nosuchgame"])
-def test_status_of_real_reports(game):
-    text = real_report(game) if game != "nosuchgame" else ""
-    assert native("status", game, emulator=MAME)[:2] == (0, str(expected_status(text)))
-
-
-def test_the_real_reports_chosen_give_every_verdict():
-    games = ["pacman", "galaga", "18w", "1943", "3in1semi", "8ballact", "nes", "a2600"]
-    assert {expected_status(real_report(g)) for g in games} | {expected_status("")} == {0, 1, 2, 3, 4}
-
-
-@pytest.mark.parametrize("system,extensions", [("nes", ["nes", "unf", "unif", "fds", "bin", "zzz"]),
-                                               ("a2600", ["a26", "bin", "wav", "zzz"]),
-                                               ("pacman", ["bin"])])
-def test_devices_of_real_reports(system, extensions):
-    text = real_report(system)
-    for n, extension in enumerate(extensions):
-        # Capitals and a Windows path on every other name.
-        name = ("C:\\SOFT\\GAME." + extension.upper()) if n % 2 else "game." + extension
-        want = expected_device(text, extension) if len(extension) <= 3 else None
-        assert native("device", system, name, emulator=MAME)[:2] == (0, "1\t" + want if want else "0\t"), name
 
 
 @pytest.mark.parametrize("name", ["galaga", "1942", "nes", "a2600", "c64"])
@@ -185,9 +137,11 @@ def check(env, *args):
 RED, GREEN, BLUE, BACKGROUND = (255, 0, 0), (0, 255, 0), (0, 0, 255), (20, 20, 20)
 # (picture size and colour, mode, [(pixel, colour)], [(colour, box, pixels)])
 RENDER_ROWS = {
-    "300x200 tiles from (-238, -116)": ("300x200", "#ff0000", 1, [
-        ((x, y), GREEN) for x in (62, 362, 662, 962) for y in (84, 284, 484, 684)] + [
-        ((x + 299, y + 199), BLUE) for x in (-238, 62, 362, 662) for y in (-116, 84, 284, 484)],
+    # Rows of 301 pixels are no whole number of 4-byte words: a bitmap copy
+    # ignoring the row padding would shear the tiles.
+    "301x200 tiles from (-240, -116)": ("301x200", "#ff0000", 1, [
+        ((x, y), GREEN) for x in (61, 362, 663, 964) for y in (84, 284, 484, 684)] + [
+        ((x + 300, y + 199), BLUE) for x in (-240, 61, 362, 663) for y in (-116, 84, 284, 484)],
         [(GREEN, None, 16), (BLUE, None, 16), (RED, None, 1024 * 768 - 32)]),
     "window-sized picture tiled once": ("1024x768", "#ff0000", 1, [((0, 0), GREEN), ((1023, 767), BLUE)],
                                         [(RED, None, 1024 * 768 - 2)]),

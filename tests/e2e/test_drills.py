@@ -11,7 +11,7 @@ import zipfile
 
 import pytest
 
-from harness import WORK, Emulator, process_alive, wait_until, winpath
+from harness import WORK, Emulator, parse_info, process_alive, wait_until, winpath
 
 ROOT = os.path.join(WORK, "drills")
 GAMES = ["pacman", "galaga", "mspacman", "digdug"]
@@ -147,13 +147,19 @@ def test_users_emulator_ignoring_close_is_left_alone(env):
     close_users_emulator(env, drill, user)
 
 
-def test_preview_touches_no_emulator(env):
+def test_preview_fills_its_parent_asks_nothing_and_touches_no_emulator(env):
     drill = Drill(env, "preview")
     drill.mame.switch("fake-ignore-close")
     user = env.start(drill.mame.exe, "pacman")
     assert env.wait_window("MAME")
-    parent, hwnd = env.preview_parent(seconds=3)
+    parent, hwnd = env.preview_parent(seconds=6)
     preview = env.start_saver("/p", hwnd)
+    children = wait_until(lambda: env.driver("children", hwnd)[1].strip(), 4)
+    child = parse_info(children.splitlines()[0]) if children else pytest.fail("no preview window in the parent")
+    assert (child["class"], child["parent"], child["style"] & 0x40000000) == ("WindowsScreenSaverClass", int(hwnd),
+                                                                              0x40000000)   # WS_CHILD
+    assert (child["rect"][2] - child["rect"][0], child["rect"][3] - child["rect"][1]) == (152, 112)
+    assert env.message_box(timeout_ms=1000) is None, "no settings key: no message either"
     assert preview.wait(timeout=20) == 0
     assert process_alive(user.pid), "closing the preview ended the user's emulator"
     assert [entry[0] for entry in drill.mame.log()] == ["start", "args"], drill.mame.log()

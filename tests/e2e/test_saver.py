@@ -9,13 +9,13 @@ import zipfile
 
 import pytest
 
-from harness import SCREEN, WORK, Emulator, bounds, count, parse_info, wait_until, winpath
+from harness import SCREEN, WORK, Emulator, bounds, count, wait_until, winpath
 
 W, H = SCREEN
 DARK, GREEN, WHITE, BLACK = (20, 20, 20), (0, 255, 0), (255, 255, 255), (0, 0, 0)
 STAND_IN, MAME_ART, MESS_ART = (30, 60, 160), (150, 90, 30), (30, 150, 90)
 MAME_OPTION, MESS_OPTION = "-skip_gameinfo -nowindow", "-skip_gameinfo -skip_warnings -nonu  -nowindow"
-WS_POPUP, WS_CHILD, WS_VISIBLE, WS_EX_TOPMOST = 0x80000000, 0x40000000, 0x10000000, 0x8
+WS_POPUP, WS_VISIBLE, WS_EX_TOPMOST = 0x80000000, 0x10000000, 0x8
 
 
 def wait_exit(proc, timeout):
@@ -86,18 +86,6 @@ def test_refusal_waits_for_its_answer_and_exits_0(env, settings, caption, text):
     assert proc.poll() is None, "the saver must wait for the answer"
     env.driver("answer", box["hwnd"])
     assert wait_exit(proc, 15) == 0
-
-
-def test_preview_fills_its_parent_and_asks_nothing(env):
-    parent, hwnd = env.preview_parent()
-    assert hwnd and hwnd.isdigit(), hwnd
-    proc = env.start_saver("/P:" + hwnd)
-    children = wait_until(lambda: env.driver("children", hwnd)[1].strip(), 10)
-    child = parse_info(children.splitlines()[0]) if children else pytest.fail("no preview window in the parent")
-    assert (child["class"], child["parent"], child["style"] & WS_CHILD) == ("WindowsScreenSaverClass", int(hwnd), WS_CHILD)
-    assert (child["rect"][2] - child["rect"][0], child["rect"][3] - child["rect"][1]) == (152, 112)
-    assert env.message_box(timeout_ms=2000) is None, "no settings key: no message either"
-    assert proc.poll() is None
 
 
 @pytest.mark.parametrize("ending,code", [("Escape", 1), ("a", 0), ("click", 0)])
@@ -220,46 +208,3 @@ def test_pause_skips_to_the_next_game_and_backspace_leaves_it_running(env):
     time.sleep(2)
     assert env.wait_window("MAME", "-", 100) and ("close", second[1]) not in s.mame.log(), "the game was closed"
     assert count(env.screenshot("backspace-after"), STAND_IN) > W * H // 2
-
-
-def test_searching_shows_while_an_emulator_query_blocks_the_choice(env):
-    s = Setup(env)
-    s.mame.switch("fake-hang-listxml")   # the perfect-only query never answers
-    s.rom("pacman")
-    s.start(MameCheckOnlyPerfect=1)
-    assert_searching(shot_until(env, "searching-blocked", lambda i: count(i, GREEN) > 500, 10))
-
-
-def test_thirty_rounds_launch_one_at_a_time_and_keep_resources_flat(env):
-    s = Setup(env)
-    s.rom("pacman")
-    proc = s.start(SystemChangeTimer=300, SplashScreenTimer=100, WaitForMESSTimer=300)
-    pid = env.window_info(env.wait_window("WindowsScreenSaverClass", "SCREENSAVER"))["pid"]
-    assert b"Quillmere.scr" in open("/proc/%d/cmdline" % proc.pid, "rb").read(), "the Linux process is the saver"
-
-    def closes():
-        return len([entry for entry in s.mame.log() if entry[0] == "close"])
-
-    def resources():
-        # Windows' counts (GDI, user objects, handles) and the Linux side's: open
-        # descriptors and resident memory (a bitmap left each round adds megabytes).
-        rc, out = env.driver("resources", pid)
-        values = {k: int(v) for k, v in (item.split("=") for item in out.split())} if rc == 0 else pytest.fail(out)
-        values["rss_kb"] = int(next(l for l in open("/proc/%d/status" % proc.pid) if l.startswith("VmRSS:")).split()[1])
-        return dict(values, fds=len(os.listdir("/proc/%d/fd" % proc.pid)))
-
-    assert wait_until(lambda: closes() >= 3, 30), s.mame.log()
-    early = resources()
-    assert wait_until(lambda: closes() >= 33, 120), "only %d rounds" % closes()
-    late = resources()
-    assert proc.poll() is None
-    running = set()
-    for entry in [e for e in s.mame.log() if e[0] in ("start", "close")]:
-        assert entry[0] == "close" or (not running and entry[3] == s.mame_command("pacman")), "a launch beside another"
-        running = running - {entry[1]} if entry[0] == "close" else {entry[1]}
-    # Wine answers 0 for the Windows counts; then only the Linux figures tell.
-    for name in [n for n in ("gdi", "user", "handles") if early[n] or late[n]] + ["fds"]:
-        assert late[name] <= early[name] + 5, (name, early, late)
-    assert late["rss_kb"] - early["rss_kb"] < 16 * 1024, (early, late)
-    env.key("Escape")
-    assert wait_exit(proc, 15) == 1

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -232,22 +231,6 @@ TEST(Choose, ScriptedDrawsOverRealTrees)
                   result ? "refused" : string(MameOrMess ? "MAME|" : "MESS|") + machine + "|" + software + "|" + command);
     }
     SetCommandRunner(nullptr);
-    // Every entry of a folder can be drawn, by the draw modulo the count; nothing to draw from takes no draw.
-    TempFolder temp("choose ");
-    for (const char *name : {"three/x", "three/y", "three/z", "empty/"})
-        Make(temp, name);
-    char name[kEntryNameBytes];
-    script = {};
-    for (const char *folder : {"three/x", "missing", "empty"})
-        EXPECT_EQ(0, GetRandomFileInDirectory(Win(temp.File(folder)).c_str(), name)) << folder;
-    std::set<string> drawn;
-    for (int draw : {0, 1, 2, 3, 4, 32767}) {
-        script = {draw}, taken = 0;
-        ASSERT_EQ(1, GetRandomFileInDirectory(Win(temp.File("three")).c_str(), name));
-        EXPECT_EQ(FolderEntries(temp.File("three"))[draw % 3], name) << draw;
-        drawn.insert(name);
-    }
-    EXPECT_EQ(3u, drawn.size());
     SetRandomSource(nullptr);
     ResetSettings();
     char machine[kMachineBytes], software[kSoftwareBytes], command[kCommandBytes];
@@ -281,12 +264,10 @@ const Lookup kLookups[] = {
     {"the system's flyer", kMessArt, "nes", "pack.zip", {2, 8}, "flyers\\nes.png 1"},
     // A MESS snapshot is named after the software less an extension of at most three letters.
     {"3-letter extension", kMessArt, "nes", "game.nes", {10}, "snap\\nes\\game.png 0"},
-    {"trailing dot", kMessArt, "nes", "game.", {10}, "snap\\nes\\game.png 0"},
     {"cut at the last dot", kMessArt, "nes", "a.b.c.zip", {10}, "snap\\nes\\a.b.c.png 0"},
     {"member folders kept", kMessArt, "nes", "sub/dir/g.nes", {10}, "snap\\nes\\sub/dir/g.png 0"},
     {"named snapshot missing, then a flyer", kMessArt, "nes", "zelda.nes", {5, 2, 2}, "flyers\\nes.png 1"},
     {"4-letter extension: a random entry", kOnly, "nes", "game.bin4", {0, 3}, "snap\\nes\\only.png 0"},
-    {"a dot in a folder: a random entry", kOnly, "nes", "dir.x/game", {0, 3}, "snap\\nes\\only.png 0"},
     // Twenty failed attempts: nothing, the path untouched, the last attempt's mode.
     {"no category picture", {}, nullptr, "pacman", vector<int>(40, 1), "none 1"},
     {"no MAME title", {}, nullptr, "pacman", vector<int>(40, 4), "none 0"},
@@ -318,18 +299,6 @@ TEST(PictureLookup, ScriptedDrawsOverRealTrees)
             Make(art, file);
         EXPECT_EQ((row.found.compare(0, 4, "none") ? Win(art.path()) + "\\" : "") + row.found, Look(Win(art.path()), row));
     }
-    // Paths of more than 1023 characters are failed attempts (slashes added
-    // to the folder's name leave the folder the same).
-    TempFolder art("artwork ");
-    Make(art, "cabinets/pacman.png");
-    Make(art, "snap/pacman/shot.png");
-    for (size_t length : {1023u, 1024u}) {   // 6: a category attempt (6 % 5), the cabinet (6 % 6)
-        string base = Win(art.path()).insert(1, length - art.path().size() - 20, '\\');
-        Lookup row = {"", {}, nullptr, "pacman", vector<int>(length < 1024 ? 2 : 40, 6), ""};
-        EXPECT_EQ(length < 1024 ? base + "\\cabinets\\pacman.png 1" : "none 1", Look(base, row)) << length;
-    }
-    Lookup row = {"", {}, nullptr, "pacman", vector<int>(40, 0), ""};   // the snapshot's folder fits, not its file
-    EXPECT_EQ("none 0", Look(Win(art.path()).insert(1, 1024 - art.path().size() - 21, '\\'), row));
     SetRandomSource(nullptr);
 }
 

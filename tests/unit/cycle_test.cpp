@@ -18,7 +18,7 @@ struct FakeSession {
     uint64_t now = 0;
     std::map<int, std::pair<uint64_t, int32_t>> timers;   // id -> (due, period)
     // The emulator model.
-    bool running = false, foreign = false, obeysClose = true, diesAtStart = false;
+    bool running = false, obeysClose = true, diesAtStart = false;
     uint64_t launchedAt = 0;
     int64_t ranFor = -1;
     std::vector<string> calls;
@@ -45,7 +45,7 @@ const CyclePlatform kFake = {
         fake->timers[id] = {fake->now + static_cast<uint64_t>(ms), ms};
     },
     [](void *, int id) { fake->timers.erase(id); },
-    [](void *, const char *) { return fake->running || fake->foreign; },
+    [](void *, const char *) { return fake->running; },
     [](void *, const char *note) { fake->Log(string("searching:") + note); },
     [](void *, const Round &round) { fake->Log("paint:" + round.key); },
     [](void *, const Round &round) {
@@ -163,25 +163,6 @@ TEST_F(Cycle, OneRoundFromSearchingToTheNextWithTheDefaultTimers)
     EXPECT_EQ(std::vector<string>{"MAME\tgalaga"}, session.requests[1].recent);
 }
 
-TEST_F(Cycle, NothingChosenKeepsSearchingAndTriesAgainAtTheNextPoll)
-{
-    Advance(100);
-    Deliver("", false);
-    EXPECT_TRUE(Armed(kTimerPoll));
-    Advance(100);
-    EXPECT_EQ("searching:;request;searching:;request;", LastCalls(4));
-}
-
-TEST_F(Cycle, ForeignEmulatorHoldsTheCycleUntilItGoes)
-{
-    session.foreign = true;
-    Advance(1000);
-    EXPECT_TRUE(session.calls.empty());
-    session.foreign = false;
-    Advance(100);
-    EXPECT_EQ("searching:;request;", LastCalls(2));
-}
-
 TEST_F(Cycle, HotKeys)
 {
     struct Row {
@@ -275,17 +256,4 @@ TEST_F(Cycle, RunEndedByTheSessionIsNoFailedStart)
         Advance(2100);
     }
     EXPECT_EQ(std::vector<string>{"MAME\tb"}, session.requests.back().refused);
-}
-
-TEST_F(Cycle, RecentRoundsGoWithEachRequestNewestFirstAtMostTwenty)
-{
-    cycle.timers.endRun = 100;
-    for (int i = 0; i < 25; ++i) {
-        RoundUntilLaunch("g" + std::to_string(i));
-        Advance(2100);
-    }
-    const std::vector<string> &recent = session.requests.back().recent;
-    ASSERT_EQ(20u, recent.size());
-    EXPECT_EQ("MAME\tg24", recent.front());
-    EXPECT_EQ("MAME\tg5", recent.back());
 }

@@ -14,25 +14,16 @@ std::vector<std::string> FilesEndingIn(const std::string &folder, const std::str
                                        char separator)
 {
     std::vector<std::string> files;
-    for (const std::string &name : FolderEntries(folder))
+    DIR *dir = opendir(folder.c_str());
+    while (dirent *entry = dir ? readdir(dir) : nullptr) {
+        std::string name = entry->d_name;
         if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
             files.push_back(folder + separator + name);
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-std::vector<std::string> FolderEntries(const std::string &folder, bool *listed)
-{
-    std::vector<std::string> names;
-    DIR *dir = opendir(folder.c_str());
-    if (listed)
-        *listed = dir != nullptr;
-    while (dirent *entry = dir ? readdir(dir) : nullptr)
-        if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
-            names.push_back(entry->d_name);
+    }
     if (dir)
         closedir(dir);
-    return names;
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 std::string ReadWhole(const std::string &path)

@@ -8,10 +8,6 @@
 std::vector<std::string> FilesEndingIn(const std::string &folder, const std::string &suffix,
                                        char separator);
 
-// The entry names of folder without "." and "..", in the order the platform
-// lists them; *listed (when given) tells whether the folder could be read.
-std::vector<std::string> FolderEntries(const std::string &folder, bool *listed = nullptr);
-
 // All the bytes of a file; empty when it cannot be read.
 std::string ReadWhole(const std::string &path);
 
