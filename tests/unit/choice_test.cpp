@@ -187,9 +187,7 @@ const Row kRows[] = {
     {"device name with a dash", {"s/abc/g.bin"}, nullptr, "s", {}, {"abc cart-2 bin"}, {0, 0, 0}, ""},
     {"device name with an underscore", {"s/abc/g.bin"}, nullptr, "s", {}, {"abc cart_2 bin"}, {0, 0, 0},
      "MESS|abc|g.bin|" + kMess + R"(abc -cart_2 "$\s\abc\g.bin")"},
-    {"member's device with a dash", {"s/abc/s.zip+g.bin"}, nullptr, "s", {}, {"abc cart-2 bin"}, {0, 0, 0, 0}, ""},
     {"member with a quote", {"s/abc/s.zip+a\" -x \"b.bin"}, nullptr, "s", {}, kAbc, {0, 0, 0, 0}, ""},
-    {"file with a quote", {"s/abc/b\" -x \"c.bin"}, nullptr, "s", {}, kAbc, {0, 0, 0}, ""},
 };
 
 TEST(Choose, ScriptedDrawsOverRealTrees)
