@@ -35,7 +35,7 @@ constexpr int kSampleSize = 200;
 constexpr int kAnswerLimitMs = 10000;
 // Emulator queries of one topic stop after this long; cached facts cost
 // nothing, so a second doctor run gets further.
-constexpr int kTopicQueryMs = 15000;
+constexpr int kTopicQueryMs = 8000;
 // The software tree is walked until this many files are known.
 constexpr size_t kMaxSoftwareFiles = 100000;
 constexpr int kNamesShown = 5;
@@ -129,6 +129,12 @@ std::string SampleNote(size_t checked, size_t total, const char *what)
     return checked < total ? Text(" (sampled %zu of %zu %s)", checked, total, what) : "";
 }
 
+// "1 entry", "2 entries".
+std::string Count(size_t n, const char *one, const char *more)
+{
+    return Text("%zu %s", n, n == 1 ? one : more);
+}
+
 // Up to kNamesShown names, comma-separated, "..." after more.
 std::string Names(const std::vector<std::string> &names)
 {
@@ -184,7 +190,7 @@ void CheckSettingsTopic()
         Say(Level::Ok, "settings", Text("The settings were read from %s.", Where().c_str()));
     else
         Say(Level::Fail, "settings",
-            Text("%s cannot be read: open the screen saver's settings (Quillmere.scr /c), "
+            Text("Cannot read %s: open the screen saver's settings (Quillmere.scr /c), "
                  "choose the emulators and folders, and press OK.",
                  Where().c_str()));
 }
@@ -320,13 +326,15 @@ RomSample CheckRomFolder(const Emulator &mame)
         else
             unknown.push_back(sample.names[i] + " (not runnable)");
     }
-    std::string counts = Text("%zu entries%s: %zu can be launched, %zu BIOS sets, %zu devices, %zu "
-                              "unknown to this MAME",
-                              entries.size(), SampleNote(checked, entries.size(), "entries").c_str(),
-                              runnable, bios, device, unknown.size());
+    std::string counts =
+        Text("%s%s: %zu can be launched, %s, %s, %zu unknown to this MAME",
+             Count(entries.size(), "entry", "entries").c_str(),
+             SampleNote(checked, entries.size(), "entries").c_str(), runnable,
+             Count(bios, "BIOS set", "BIOS sets").c_str(),
+             Count(device, "device", "devices").c_str(), unknown.size());
     if (checked < sample.names.size())
-        counts += Text(" (MAME answered slowly: %zu of the sample were not asked; a second run "
-                       "asks them, answers are remembered)",
+        counts += Text(" (MAME answered slowly: %zu of the sample were not asked yet; the next "
+                       "doctor run asks them, as the answers so far are remembered)",
                        sample.names.size() - checked);
     if (runnable == 0)
         Say(Level::Fail, topic,
@@ -561,10 +569,12 @@ void CheckArtwork(const Emulator &mame, const RomSample &roms, const Emulator &m
             found += !roms.names[i].empty() &&
                      GetMAMEPictureFor(path, roms.names[i].c_str(), roms.parents[i].c_str(), &mode);
         int share = static_cast<int>(found * 100 / roms.names.size());
-        std::string sentence = Text("%zu of %zu ROM entries (%d %%)%s have a picture under %s %s",
-                                    found, roms.names.size(), share,
-                                    SampleNote(roms.names.size(), roms.total, "entries").c_str(),
-                                    MamePath, where);
+        std::string sampled = roms.names.size() < roms.total
+                                  ? Text(", sampled from %zu entries", roms.total)
+                                  : "";
+        std::string sentence =
+            Text("%d %% of the ROM entries (%zu of %zu%s) have a picture under %s %s", share, found,
+                 roms.names.size(), sampled.c_str(), MamePath, where);
         if (found)
             Say(Level::Ok, topic, sentence + ".");
         else
@@ -589,7 +599,7 @@ void CheckArtwork(const Emulator &mame, const RomSample &roms, const Emulator &m
                                 "there.",
                                 Names(without).c_str()));
     }
-    if (!(mame.configured && !roms.names.empty()) && !(mess.configured && !systems.empty()))
+    if ((mame.configured || mess.configured) && roms.names.empty() && systems.empty())
         Say(Level::Warn, topic, "No ROM entry or software system could be checked for pictures.");
 }
 
@@ -630,6 +640,9 @@ void CheckTimers()
 
 int CheckDoctor(int, char **)
 {
+    // The same samples from run to run, so that a run finds the facts the
+    // one before asked for in the cache and gets further.
+    SeedRandom(1);
     // An emulator that cannot answer within this limit counts as broken;
     // no query of the doctor waits longer.
     RunnerTimeLimitMs = kAnswerLimitMs;
