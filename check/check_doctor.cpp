@@ -52,13 +52,19 @@ struct Emulator {
 
 bool anyFailed = false;
 
-std::string Text(const char *format, ...) __attribute__((format(printf, 1, 2)));
+// The sentences count with size_t (%zu), which the Windows runtime's own
+// formatter does not know: there, mingw's formatter writes them.
+std::string Text(const char *format, ...) __attribute__((format(gnu_printf, 1, 2)));
 std::string Text(const char *format, ...)
 {
     char buffer[4096];
     va_list arguments;
     va_start(arguments, format);
+#ifdef _WIN32
+    __mingw_vsnprintf(buffer, sizeof buffer, format, arguments);
+#else
     vsnprintf(buffer, sizeof buffer, format, arguments);
+#endif
     va_end(arguments);
     return buffer;
 }
