@@ -394,6 +394,9 @@ void CheckSoftwareFile(const SystemFolder &system, const std::string &relative, 
     if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".zip") == 0) {
         if (ZipHandle *zip = openzip(path.c_str())) {
             while (ZipEntry *entry = readzip(zip)) {
+                size_t length = strlen(entry->name);
+                if (length && (entry->name[length - 1] == '/' || entry->name[length - 1] == '\\'))
+                    continue;   // a folder record, no software
                 ++*files;
                 if (!DeviceFromFacts(system.facts, entry->name, device))
                     bad->push_back(relative.substr(1) + "\\" + entry->name);
@@ -526,7 +529,7 @@ void CheckAllowedSystems(const Emulator &mess)
                  Number_of_machine));
         return;
     }
-    std::vector<std::string> unknown, extensions;
+    std::vector<std::string> unknown, extensions, missing;
     Clock::time_point deadline = TopicDeadline();
     int checked = 0;
     for (; checked < Number_of_machine; ++checked) {
@@ -536,6 +539,9 @@ void CheckAllowedSystems(const Emulator &mess)
         if (found < 0)
             break;
         char device[1024];
+        if (MessSoftwarePath[0] &&
+            !IsFolder(std::string(MessSoftwarePath) + "\\" + entry.Name))
+            missing.push_back(entry.Name);
         if (!found || !IsRunnableMachine(facts))
             unknown.push_back(entry.Name);
         else if (entry.Extension[0] &&
@@ -550,10 +556,17 @@ void CheckAllowedSystems(const Emulator &mess)
                  unknown.size(), Number_of_machine, note.c_str(), Names(unknown).c_str()));
     if (!extensions.empty())
         Say(Level::Warn, topic,
-            Text("%zu lines%s give an extension no device of the system takes (%s); the saver "
+            Text("%s%s give an extension no device of the system takes (%s); the saver "
                  "matches extensions of up to three letters: correct or remove them.",
-                 extensions.size(), note.c_str(), Names(extensions).c_str()));
-    if (unknown.empty() && extensions.empty())
+                 Count(extensions.size(), "line", "lines").c_str(), note.c_str(),
+                 Names(extensions).c_str()));
+    if (!missing.empty())
+        Say(Level::Warn, topic,
+            Text("%zu of %d lines%s name systems without a folder in %s (%s): the saver draws "
+                 "them in vain; make the folders or remove the lines.",
+                 missing.size(), Number_of_machine, note.c_str(), MessSoftwarePath,
+                 Names(missing).c_str()));
+    if (unknown.empty() && extensions.empty() && missing.empty())
         Say(Level::Ok, topic,
             Text("All %d lines%s name systems this MESS runs, with extensions their devices take.",
                  Number_of_machine, note.c_str()));

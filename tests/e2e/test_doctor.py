@@ -24,7 +24,7 @@ ROWS = [
      [("warn", "artwork", "0 % of the ROM entries"), ("warn", "artwork", "0 of 2 software systems")], 0),
     ("bad timers and list", {"PollTimer": "0", "SystemChangeTimer": "500", "SystemsList": "nosuch bin"}, [], [],
      [("fail", "timers", "PollTimer"), ("warn", "timers", "shorter than the splash"),
-      ("fail", "allowed systems", "(nosuch)")], 1),
+      ("fail", "allowed systems", "(nosuch)"), ("warn", "allowed systems", "without a folder")], 1),
 ]
 
 
