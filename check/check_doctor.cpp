@@ -195,10 +195,17 @@ void CheckSettingsTopic()
     if (CheckSettingsRead)
         Say(Level::Ok, "settings", Text("The settings were read from %s.", Where().c_str()));
     else
+#ifdef _WIN32
         Say(Level::Fail, "settings",
             Text("Cannot read %s: open the screen saver's settings (Quillmere.scr /c), "
                  "choose the emulators and folders, and press OK.",
                  Where().c_str()));
+#else
+        Say(Level::Fail, "settings",
+            Text("Cannot read %s: write it, one Name=value a line (man quillmere tells the "
+                 "names).",
+                 Where().c_str()));
+#endif
 }
 
 // Present, and answers -listxml about probe (a machine every build of it
