@@ -10,7 +10,14 @@ using CheckCommandFunction = int (*)(int argc, char **argv);
 enum class CheckNeeds {
     Nothing,     // runs without the settings (pure file tools)
     Settings,    // the saver's settings, with unusable executables switched off
+    Stored,      // the settings as stored and the options, nothing checked: the
+                 // command judges them itself (CheckSettingsRead tells whether
+                 // the store could be read at all)
 };
+
+// Set before a CheckNeeds::Stored command runs: true when the settings key
+// (or file) could be read; false leaves every setting at its start value.
+extern bool CheckSettingsRead;
 
 struct CheckCommand {
     const char *name;

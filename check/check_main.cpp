@@ -15,11 +15,14 @@
 #include "base/random.h"
 #include "check/check.h"
 #include "check/check_artwork.h"
+#include "check/check_doctor.h"
 #include "config/settings.h"
 #include "config/settings_file.h"
 #include "emulator/choose.h"
 #include "emulator/facts.h"
 #include "emulator/report.h"
+
+bool CheckSettingsRead = false;
 
 namespace {
 
@@ -148,7 +151,7 @@ int FactsCommand(int, char **argv)
 // To add a command: declare its function (int Name(int argc, char **argv),
 // argv[0] being its first argument) and add one row here. Rows needing
 // CheckNeeds::Settings run after the settings are loaded and the
-// executables checked.
+// executables checked; rows needing CheckNeeds::Stored get them unchecked.
 const CheckCommand kCommands[] = {
     {"choose", "N", 1, 1, CheckNeeds::Settings, ChooseCommand},
     {"device", "SYSTEM FILE", 2, 2, CheckNeeds::Settings, DeviceCommand},
@@ -156,6 +159,7 @@ const CheckCommand kCommands[] = {
     {"info", "mame|mess NAME", 2, 2, CheckNeeds::Settings, InfoCommand},
     {"facts", "mame|mess NAME", 2, 2, CheckNeeds::Settings, FactsCommand},
     {"picture", "mame GAME [PARENT] | picture mess SYSTEM SOFTWARE [PARENT]", 2, 4, CheckNeeds::Settings, CheckPicture},
+    {"doctor", "", 0, 0, CheckNeeds::Stored, CheckDoctor},
 #ifdef _WIN32
     {"render", "PICTURE.png|ARCHIVE.zip\\MEMBER WIDTHxHEIGHT MODE OUT.bmp", 4, 4, CheckNeeds::Nothing, CheckRender},
 #endif
@@ -179,8 +183,9 @@ int Usage()
 }
 
 // Loads the settings as the saver does, then applies the options. False
-// (after a message) when there is nothing to run with.
-bool LoadSettings(const char *settingsFile, const char *mame, const char *mess)
+// (after a message) when the settings file's name does not fit; *read tells
+// whether the store could be read.
+bool ReadSettings(const char *settingsFile, const char *mame, const char *mess, bool *read)
 {
     if (settingsFile) {
         if (!SetSettingsFile(settingsFile)) {
@@ -189,17 +194,7 @@ bool LoadSettings(const char *settingsFile, const char *mame, const char *mess)
         }
         SetSettingsStore(SettingsFileStore());
     }
-    bool loaded = ReadConfigurationInRegistry() == 0;
-    if (!loaded && !mame && !mess) {
-        if (CurrentSettingsStore() == SettingsFileStore())
-            fprintf(stderr, "quillmere-check: cannot read the settings file %s\n",
-                    SettingsFile());
-        else
-            fprintf(stderr, "quillmere-check: Error while reading configuration from registry "
-                            "(HKEY_CURRENT_USER\\Software\\Quillmere is missing; "
-                            "run the screen saver's configuration first)\n");
-        return false;
-    }
+    *read = ReadConfigurationInRegistry() == 0;
     // An executable given on the command line replaces the stored one.
     for (auto option : {std::make_pair(mame, MamePath), std::make_pair(mess, MessPath)}) {
         if (!option.first)
@@ -209,6 +204,26 @@ bool LoadSettings(const char *settingsFile, const char *mame, const char *mess)
         if (!CopyText(option.second, kTextSetting, option.first))
             option.second[0] = '\0';
         SplitExecutablePath(option.second, exe);
+    }
+    return true;
+}
+
+// ReadSettings, then the executables checked as the saver checks them. False
+// (after a message) when there is nothing to run with.
+bool LoadSettings(const char *settingsFile, const char *mame, const char *mess)
+{
+    bool loaded = false;
+    if (!ReadSettings(settingsFile, mame, mess, &loaded))
+        return false;
+    if (!loaded && !mame && !mess) {
+        if (CurrentSettingsStore() == SettingsFileStore())
+            fprintf(stderr, "quillmere-check: cannot read the settings file %s\n",
+                    SettingsFile());
+        else
+            fprintf(stderr, "quillmere-check: Error while reading configuration from registry "
+                            "(HKEY_CURRENT_USER\\Software\\Quillmere is missing; "
+                            "run the screen saver's configuration first)\n");
+        return false;
     }
     if (!SwitchOffUnusableEmulators()) {
         fprintf(stderr,
@@ -252,6 +267,9 @@ int main(int argc, char **argv)
     SeedRandom(static_cast<unsigned>(time(nullptr)));
     ResetSettings();
     if (command->needs == CheckNeeds::Settings && !LoadSettings(settingsFile, mame, mess))
+        return 1;
+    if (command->needs == CheckNeeds::Stored &&
+        !ReadSettings(settingsFile, mame, mess, &CheckSettingsRead))
         return 1;
     int status = command->run(count, argv + at + 1);
     SaveMachineFacts();

@@ -1,0 +1,61 @@
+# quillmere-check doctor, natively against Debian's real mame (linked into a
+# folder of its own, which holds the artwork): a healthy set-up and broken ones.
+import os
+import shutil
+import subprocess
+
+import pytest
+
+from harness import ROOT, WORK
+
+NATIVE = os.path.join(ROOT, "build", "native", "quillmere-check")
+HOME = os.path.join(WORK, "doctor")
+
+# (what is broken, settings changed, files removed, files added, findings expected, exit code)
+ROWS = [
+    ("nothing", {}, [], [], [], 0),
+    ("missing executable", {"MamePath": HOME + "/emu/nomame"}, [], [],
+     [("fail", "MAME executable", "cannot be opened"), ("warn", "ROM folder", "none can be checked")], 1),
+    ("BIOS-only ROM folder", {"MameRomsPath": HOME + "/bios"}, [], [],
+     [("fail", "ROM folder", "1 BIOS set,"), ("warn", "artwork", "0 %")], 1),
+    ("unknown system folder", {}, [], ["software/games/x.nes"],
+     [("warn", "software tree", "(games)")], 0),
+    ("no artwork", {}, ["emu/snap", "emu/cabinets"], [],
+     [("warn", "artwork", "0 % of the ROM entries"), ("warn", "artwork", "0 of 2 software systems")], 0),
+    ("bad timers and list", {"PollTimer": "0", "SystemChangeTimer": "500", "SystemsList": "nosuch bin"}, [], [],
+     [("fail", "timers", "PollTimer"), ("warn", "timers", "shorter than the splash"),
+      ("fail", "allowed systems", "(nosuch)"), ("warn", "allowed systems", "without a folder")], 1),
+]
+
+
+def lay_out(removed, added):
+    shutil.rmtree(os.path.join(HOME, "emu"), ignore_errors=True)
+    shutil.rmtree(os.path.join(HOME, "software"), ignore_errors=True)
+    files = ["roms/pacman.zip", "roms/galaga.zip", "bios/neogeo.zip", "software/nes/Quest.nes",
+             "software/a2600/x.a26", "emu/snap/pacman/0000.png", "emu/snap/nes/Quest.png", "emu/cabinets/a2600.png"]
+    for name in files + added:
+        os.makedirs(os.path.dirname(os.path.join(HOME, name)), exist_ok=True)
+        open(os.path.join(HOME, name), "w").close()
+    os.symlink("/usr/games/mame", os.path.join(HOME, "emu", "mame"))
+    for name in removed:
+        shutil.rmtree(os.path.join(HOME, name))
+
+
+@pytest.mark.parametrize("changed,removed,added,expected,code", [r[1:] for r in ROWS], ids=[r[0] for r in ROWS])
+def test_doctor_names_each_fault(changed, removed, added, expected, code):
+    lay_out(removed, added)
+    settings = dict(MamePath=HOME + "/emu/mame", MameRomsPath=HOME + "/roms", MessPath=HOME + "/emu/mame",
+                    MessSoftwarePath=HOME + "/software", SystemsList="nes nes", SystemChangeTimer="60000",
+                    SplashScreenTimer="1000", PollTimer="100")
+    settings.update(changed)
+    with open(os.path.join(HOME, "settings"), "w") as f:
+        f.write("".join("%s=%s\n" % item for item in settings.items()))
+    result = subprocess.run([NATIVE, "--settings", os.path.join(HOME, "settings"), "doctor"], capture_output=True,
+                            timeout=120, env=dict(os.environ, XDG_CACHE_HOME=os.path.join(HOME, "cache")))
+    lines = [line.split("\t") for line in result.stdout.decode().splitlines()]
+    assert all(len(line) == 3 and line[0] in ("ok", "warn", "fail") for line in lines), lines
+    assert {line[1] for line in lines} >= {"settings", "MAME executable", "MESS executable", "software tree", "timers"}
+    for level, topic, word in expected:
+        assert any(line[:2] == [level, topic] and word in line[2] for line in lines), (level, topic, word, lines)
+    assert sorted(line[:2] for line in lines if line[0] != "ok") == sorted([e[0], e[1]] for e in expected), lines
+    assert result.returncode == code
