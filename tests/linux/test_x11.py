@@ -173,7 +173,7 @@ def test_idle_starts_a_session_after_two_quiet_seconds_and_again_after_a_click(s
         # saver that never starts (a loaded machine may be slow to show it).
         wait_for(lambda: saver.windows('quillmere'), 20, 'a session')
         assert 1.9 <= time.monotonic() - saver.started <= 20
-        card = wait_for(lambda: (lambda s: count(s, BLUE) > 300000 and s)(saver.shot(f'idle-{start}')), 10, 'the snapshot')
+        card = wait_for(lambda: (lambda s: count(s, BLUE) > 300000 and s)(saver.shot(f'idle-{start}')), 30, 'the snapshot')
         assert shadowed(card, (0, 0, 1024, 384)) > 50, 'the title over the stretched snapshot'
         saver.x('mousemove', '600', '400')
         time.sleep(0.5)
