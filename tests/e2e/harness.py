@@ -224,7 +224,7 @@ class Environment:
 class Emulator:
     # A stand-in emulator installed under WORK/NAME: fakemame.exe copied as
     # exe_name, serving reports from reports/, logging runs in fakemame.log.
-    def __init__(self, name, exe_name="mame.exe", reports=(), switches=()):
+    def __init__(self, name, exe_name="mame.exe", reports=()):   # reports: real ones of Debian's mame
         self.folder = os.path.join(WORK, name)
         shutil.rmtree(self.folder, ignore_errors=True)
         os.makedirs(os.path.join(self.folder, "reports"))
@@ -232,13 +232,8 @@ class Emulator:
         self.win_exe, self.win_folder = winpath(self.exe), winpath(self.folder)
         shutil.copy(os.path.join(BUILD, "fakemame.exe"), self.exe)
         for report in reports:
-            self.add_report(report)
-        for switch in switches:
-            self.switch(switch)
-
-    def add_report(self, name, text=None):   # the given text, or the real report of Debian's mame
-        with open(os.path.join(self.folder, "reports", name + ".xml"), "w") as f:
-            f.write(real_report(name) if text is None else text)
+            with open(os.path.join(self.folder, "reports", report + ".xml"), "w") as f:
+                f.write(real_report(report))
 
     def switch(self, name, on=True):
         path = os.path.join(self.folder, name)

@@ -15,7 +15,6 @@
 //   check HWND ID              a check box's state
 //   list HWND ID               a list box's lines, one per output line
 //   select|selection HWND ID [INDEX]  select a list line (-1: none) / the selected line
-//   send HWND MSG WPARAM LPARAM  SendMessage, prints the result
 //   parent W H SECONDS         make a window to hold a preview; print its handle
 //   resources PID              GDI objects, user objects and handles of a process
 #include <windows.h>
@@ -145,10 +144,6 @@ int main(int argc, char **argv)
         }
         return 0;
     }
-    if (command == "send" && argc == 6)
-        return printf("%lld\n", static_cast<long long>(SendMessageA(ToWindow(argv[2]), strtoul(argv[3], nullptr, 0),
-                                                                    strtoull(argv[4], nullptr, 0),
-                                                                    strtoll(argv[5], nullptr, 0)))) < 0;
     if (command == "parent" && argc == 5) {
         WNDCLASSA windowClass = {};
         windowClass.lpfnWndProc = ParentProc;

@@ -85,19 +85,6 @@ TEST(Config, ExecutablePathSplitsAtItsLastComponent)
     }
 }
 
-// The Linux edition's settings file: a relative XDG_CONFIG_HOME is ignored, as
-// the base directory specification says.
-TEST(Config, SettingsFileFollowsAnAbsoluteXdgConfigHome)
-{
-    string home = string(getenv("HOME") ? getenv("HOME") : "") + "/.config/quillmere/settings";
-    for (const char *config : {"", "relative", "/c"}) {
-        setenv("XDG_CONFIG_HOME", config, 1);
-        SetSettingsFile(nullptr);
-        EXPECT_EQ(config[0] == '/' ? "/c/quillmere/settings" : home, SettingsFile()) << config;
-    }
-    unsetenv("XDG_CONFIG_HOME");
-}
-
 TEST(Config, SavingStopsAtTheFirstFailureWithItsMessage)
 {
     const char *rows[][2] = {   // in the order of saving

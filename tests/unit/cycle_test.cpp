@@ -23,11 +23,7 @@ struct FakeSession {
     std::vector<string> calls;
     std::vector<RoundRequest> requests;
 
-    string Log(const string &call)
-    {
-        calls.push_back(call);
-        return call;
-    }
+    void Log(const string &call) { calls.push_back(call); }
     void Gone()
     {
         running = false;
@@ -50,12 +46,8 @@ const CyclePlatform kFake = {
     [](void *, const Round &round) {
         fake->Log(string("launch:") + round.command);
         fake->launchedAt = fake->now;
-        fake->running = true;
-        fake->ranFor = -1;
-        if (fake->diesAtStart) {
-            fake->running = false;
-            fake->ranFor = 50;
-        }
+        fake->running = !fake->diesAtStart;
+        fake->ranFor = fake->diesAtStart ? 50 : -1;
         return true;
     },
     [](void *) { return fake->ranFor; },
@@ -105,10 +97,10 @@ protected:
         }
         session.now = end;
     }
-    void Deliver(const string &game, bool chosen = true)
+    void Deliver(const string &game)
     {
         Round round;
-        round.chosen = chosen;
+        round.chosen = true;
         round.mameOrMess = 1;
         snprintf(round.software, sizeof round.software, "%s", game.c_str());
         snprintf(round.command, sizeof round.command, "run %s", game.c_str());

@@ -65,20 +65,6 @@ TEST(ZipRead, GoCorpus)
     }
 }
 
-TEST(ZipRead, InfoZipArchiveOfThousandsOfEntriesInStoredOrder)
-{
-    TempFolder temp("zip ");
-    Names written;
-    string list;
-    for (int i = 0; i < 3000; i++) {   // an order unlike any sorting
-        written.push_back("f" + std::to_string(i * 7919 % 3000) + ".dat");
-        list += temp.Write(written.back(), "x").substr(temp.path().size() + 1) + "\n";
-    }
-    temp.Write("list.txt", list);
-    ASSERT_EQ(0, system(("cd '" + temp.path() + "' && zip -q many.zip -@ < list.txt").c_str()));
-    EXPECT_EQ(written, Read(temp.File("many.zip")));
-}
-
 // One central directory record; stated lengths of -1 are the real ones.
 string Record(const string &name, int statedName = -1, int statedExtra = 0)
 {
