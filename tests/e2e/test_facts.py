@@ -1,6 +1,6 @@
 # Machine facts under Wine: the real Quillmere.scr never launches the BIOS sets,
 # devices and unknown names of a ROM folder, asks the emulator once per machine,
-# and asks nothing in a second session.
+# asks nothing in a second session, and replaces a damaged cache file.
 import os
 import shutil
 import unittest
@@ -52,3 +52,10 @@ class MachineFacts(unittest.TestCase):
                       self.check("facts", "mame", "qsound"))
         self.assertRegex(self.check("choose", "3"), r"\nchoices: 3, failed calls: \d+, queries: 0\r\n$")
 
+        # A damaged cache file is ignored, the session runs and the file is replaced.
+        [path] = [os.path.join(self.cache, name) for name in os.listdir(self.cache)]
+        with open(path, "wb") as f:
+            f.write(b"quillmere machine facts 1\n\x00garbage\tm\tpacman\n")
+        self.assertTrue(self.session(3), "the damaged file was believed")
+        with open(path, "rb") as f:
+            self.assertRegex(f.read(), rb"^quillmere machine facts 1\nexe\t.+\n(m\t.+\n)+end\t\d+\t0\n$")

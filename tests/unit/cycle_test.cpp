@@ -238,3 +238,16 @@ TEST_F(Cycle, RunEndedByTheSessionIsNoFailedStart)
     }
     EXPECT_EQ(std::vector<string>{"MAME\tb"}, session.requests.back().refused);
 }
+
+TEST_F(Cycle, RecentRoundsGoWithEachRequestNewestFirstAtMostTwenty)
+{
+    cycle.timers.endRun = 100;
+    for (int i = 0; i < 25; ++i) {
+        RoundUntilLaunch("g" + std::to_string(i));
+        Advance(2100);
+    }
+    const std::vector<string> &recent = session.requests.back().recent;
+    ASSERT_EQ(20u, recent.size());
+    EXPECT_EQ("MAME\tg24", recent.front());
+    EXPECT_EQ("MAME\tg5", recent.back());
+}
