@@ -93,15 +93,6 @@ def test_queries_on_built_reports(args, report, expected):
     assert runs == ["-listxml " + args[-2 if args[0] == "device" else -1]], "the emulator is asked once"
 
 
-@pytest.mark.parametrize("name", ["a -b", "-listfull", 'game"x', "x\ty", "pac.man"])
-def test_names_that_would_add_options_run_nothing(name):
-    report = machine("<description>D</description><year>1</year>" + GOOD + device("cartA", "bin"))
-    for args, expected in ((["device", name, "x.bin"], "0\t"), (["status", name], "1"),
-                           (["info", "mame", name], "0\t\t")):
-        assert native(*args, report=report) == (0, expected, [])
-    assert native("status", "pac_man2", report=report) == (0, "0", ["-listxml pac_man2"])
-
-
 # ---- under Wine ----------------------------------------------------------------------
 
 def check(env, *args):

@@ -117,7 +117,8 @@ def test_emulator_that_dies_at_start_is_followed_by_the_next(env, switch):
     drill.launches(3)
     assert drill.proc.poll() is None
     seconds = drill.escape(1.0)
-    drill.report("emulator " + switch[5:] + "es at start", seconds, processes_of(drill.mame.folder))
+    drill.report("emulator %s at start" % {"fake-crash": "crashes", "fake-quit": "quits"}[switch], seconds,
+                 processes_of(drill.mame.folder))
 
 
 def test_launched_emulator_ignoring_close_is_ended_after_the_wait(env):

@@ -229,6 +229,17 @@ TEST(Choose, ScriptedDrawsOverRealTrees)
                   result ? "refused" : string(MameOrMess ? "MAME|" : "MESS|") + machine + "|" + software + "|" + command);
     }
     SetCommandRunner(nullptr);
+    // A folder that shrinks between its two readings gives nothing.
+    static TempFolder shrinking("choose ");
+    for (const char *name : {"a.zip", "b.zip", "c.zip"})
+        shrinking.Write(name, "x");
+    SetRandomSource([] {
+        for (const char *name : {"a.zip", "b.zip", "c.zip"})
+            std::filesystem::remove(shrinking.File(name));
+        return 2;
+    });
+    char name[kEntryNameBytes];
+    EXPECT_EQ(0, GetRandomFileInDirectory(shrinking.path().c_str(), name));
     SetRandomSource(nullptr);
     ResetSettings();
     char machine[kMachineBytes], software[kSoftwareBytes], command[kCommandBytes];

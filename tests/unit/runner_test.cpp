@@ -82,7 +82,6 @@ TEST(Runner, OutputResultAndTimeLimit)
          Sh("printf 1; printf 2 >&2; printf 3; printf 4 >&2"), 30000, 0, "1234"},
         {"quoted program written the Windows way", "\"\\bin\\sh\" -c \"printf ok\"", 30000, 0,
          "ok"},
-        {"blanks and quoted words", "  /bin/echo   \"a   b\"    c  ", 30000, 0, "a   b c\n"},
         {"missing program", "\"C:\\nowhere\\mame.exe\" -listxml pacman", 30000, 9, ""},
         {"a folder is no program", "\"/tmp\" -x", 30000, 9, ""},
         {"blank command", "   ", 30000, 9, ""},
