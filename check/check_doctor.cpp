@@ -487,19 +487,22 @@ void CheckSoftwareTree(const Emulator &mess, std::vector<SystemFolder> *systems)
     std::string note = SampleNote(checked, entries.size(), "folders");
     if (!loose.empty())
         Say(Level::Warn, topic,
-            Text("%zu files lie directly in %s%s (%s): the saver takes each first-level entry "
-                 "as a system; move them into their system's folder.",
-                 loose.size(), MessSoftwarePath, note.c_str(), Names(loose).c_str()));
+            Text("%s directly in %s%s (%s): the saver takes each first-level entry as a system; "
+                 "move such files into their system's folder.",
+                 Count(loose.size(), "file lies", "files lie").c_str(), MessSoftwarePath, note.c_str(),
+                 Names(loose).c_str()));
     if (!unknown.empty())
         Say(systems->empty() ? Level::Fail : Level::Warn, topic,
-            Text("%zu of the folders in %s%s are not systems this MESS can run (%s): name each "
-                 "folder after its system's driver name (nes, a2600, ...) or remove it.",
-                 unknown.size(), MessSoftwarePath, note.c_str(), Names(unknown).c_str()));
+            Text("%s in %s%s %s this MESS can run (%s): name each folder after its system's "
+                 "driver name (nes, a2600, ...) or remove it.",
+                 Count(unknown.size(), "folder", "folders").c_str(), MessSoftwarePath, note.c_str(),
+                 unknown.size() == 1 ? "is not a system" : "are not systems", Names(unknown).c_str()));
     if (!empty.empty())
         Say(Level::Warn, topic,
-            Text("%zu system folders in %s hold no software (%s): put software in them or remove "
-                 "them; the saver draws them in vain.",
-                 empty.size(), MessSoftwarePath, Names(empty).c_str()));
+            Text("%s in %s %s no software (%s): put software there or remove the empty folders; "
+                 "the saver draws them in vain.",
+                 Count(empty.size(), "system folder", "system folders").c_str(), MessSoftwarePath,
+                 empty.size() == 1 ? "holds" : "hold", Names(empty).c_str()));
     size_t looked = 0;
     std::vector<std::string> bad;
     std::vector<size_t> fileOrder = Sample(files.size());
@@ -575,8 +578,9 @@ void CheckAllowedSystems(const Emulator &mess)
                  Names(missing).c_str()));
     if (unknown.empty() && extensions.empty() && missing.empty())
         Say(Level::Ok, topic,
-            Text("All %d lines%s name systems this MESS runs, with extensions their devices take.",
-                 Number_of_machine, note.c_str()));
+            Text("Every line of the list names a system this MESS runs, with an extension its "
+                 "devices take: %s%s.",
+                 Count(static_cast<size_t>(Number_of_machine), "line", "lines").c_str(), note.c_str()));
 }
 
 // The share of sampled ROM entries (and software systems) with a picture,
