@@ -117,6 +117,9 @@ void PaintPicture(HDC target, int clientWidth, int clientHeight, HDC picture,
         break;
     case PictureLayoutKind::Stretch:
     case PictureLayoutKind::Fitted:
+        // The default mode ANDs the rows a shrink drops into the ones it keeps:
+        // a gradient gets black lines. Dropping them leaves true colours.
+        SetStretchBltMode(target, COLORONCOLOR);
         StretchBlt(target, layout.dest.x, layout.dest.y, layout.dest.width, layout.dest.height,
                    picture, pictureRect->left, pictureRect->top, pw, ph, SRCCOPY);
         break;

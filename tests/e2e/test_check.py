@@ -117,6 +117,8 @@ RENDER_ROWS = {
     "wider picture fitted to the width": ("2048x1024", "#c8ff00", 1, [
         ((512, 127), BACKGROUND), ((512, 640), BACKGROUND)], [((200, 255, 0), (0, 128, 1024, 640), 1024 * 512),
                                                               ((200, 255, 0), None, 1024 * 512)]),
+    "shrunk rows are dropped, not mixed": ("800x1000", "stripes", 1, [], [((0, 0, 0), None, 0),
+                                                                          (BACKGROUND, None, 409 * 768)]),
     "snapshot stretched": ("300x200", "#ff0000", 0, [((0, 0), GREEN), ((1023, 767), BLUE)],
                            [(BACKGROUND, None, 0)]),
 }
@@ -132,7 +134,10 @@ def test_render_paints_the_splash_layouts_to_the_pixel(env, what):
     # Red pictures have a green top-left and a blue bottom-right pixel.
     corners = ["-fill", "#00ff00", "-draw", "point 0,0", "-fill", "#0000ff", "-draw",
                "point %d,%d" % (w - 1, h - 1)] if fill == "#ff0000" else []
-    subprocess.run(["convert", "-size", size, "xc:" + fill] + corners + ["PNG24:" + png], check=True, timeout=60)
+    if fill == "stripes":   # rows of grey 0x7f and 0x80, which a shrink that ANDs rows turns black
+        Image.frombytes("RGB", (w, h), b"".join(bytes([0x7f + y % 2]) * 3 * w for y in range(h))).save(png)
+    else:
+        subprocess.run(["convert", "-size", size, "xc:" + fill] + corners + ["PNG24:" + png], check=True, timeout=60)
     if os.path.exists(bmp):
         os.remove(bmp)
     assert check(env, "render", winpath(png), "1024x768", str(mode), winpath(bmp))[0] == 0
