@@ -133,7 +133,7 @@ void DefaultSettingsFile(char *path, size_t size)
     const char *config = getenv("XDG_CONFIG_HOME");
     const char *home = getenv("HOME");
     bool made = false;
-    // The base directory specification ignores a relative XDG_CONFIG_HOME.
+    // XDG: a relative XDG_CONFIG_HOME is ignored, as if unset.
     if (config && config[0] == '/')
         made = FormatText(path, size, "%s/quillmere/settings", config);
     else if (home && home[0])

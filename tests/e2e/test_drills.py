@@ -31,16 +31,16 @@ def processes_of(folder):
     return pids
 
 
-def picture(path, spec):
-    """A PNG made by ImageMagick (cached by spec), or bytes that are no PNG."""
+def picture(path, recipe):
+    """A PNG made by ImageMagick (cached by recipe), or bytes that are no PNG."""
     os.makedirs(os.path.dirname(path), exist_ok=True)
-    if spec == "corrupt":
+    if recipe == "corrupt":
         with open(path, "wb") as f:
             f.write(b"\x89PNG\r\n\x1a\n" + os.urandom(5000))
         return
-    cache = os.path.join(WORK, "drill-%s.png" % spec.replace(" ", "_"))
+    cache = os.path.join(WORK, "drill-%s.png" % recipe.replace(" ", "_"))
     if not os.path.exists(cache):
-        subprocess.run(["convert"] + spec.split() + ["PNG24:" + cache], check=True, timeout=300)
+        subprocess.run(["convert"] + recipe.split() + ["PNG24:" + cache], check=True, timeout=300)
     shutil.copy(cache, path)
 
 
@@ -199,20 +199,20 @@ def test_names_and_folders_that_could_bend_the_command_line(env):
     drill.report("option-like and quoted names, folders ending in \\", seconds, [])
 
 
-@pytest.mark.parametrize("spec", ["corrupt", "-size 8000x8000 gradient:red-blue"])
-def test_odd_settings_and_pictures_keep_the_session_going(env, spec):
+@pytest.mark.parametrize("recipe", ["corrupt", "-size 8000x8000 gradient:red-blue"])
+def test_odd_settings_and_pictures_keep_the_session_going(env, recipe):
     drill = Drill(env, "odd")
     for game in GAMES:
         for folder in ("cabinets", "cpanel", "flyers", "marquees", "titles", "pcb"):
-            picture(os.path.join(drill.mame.folder, folder, game + ".png"), spec)
+            picture(os.path.join(drill.mame.folder, folder, game + ".png"), recipe)
     long_list = ["sys%05d ext" % i for i in range(1300)]   # about 16 KiB
     drill.start(SystemsList=long_list, SystemChangeTimer=400,
                 raw=[("MameOption", "REG_BINARY", "00ff10"), ("MessOption", "REG_DWORD", 5),
                      ("PollTimer", "REG_BINARY", "6400")])
-    if spec == "corrupt":
+    if recipe == "corrupt":
         drill.launches(2, timeout=60)
     else:
         time.sleep(0.5)   # the first round's picture is being decoded
     seconds = drill.escape(1.0)
-    drill.report("odd registry values, %s pictures" % ("huge" if "8000" in spec else spec), seconds,
+    drill.report("odd registry values, %s pictures" % ("huge" if "8000" in recipe else recipe), seconds,
                  processes_of(drill.mame.folder))

@@ -80,17 +80,17 @@ string Report(const vector<string> &w)
 // "dir/" a folder, "x@" a link to nothing, "a.zip+m|n" an archive written by
 // Info-ZIP of files so named, "a.zip:m|n" one of only a central directory
 // (for names no file system holds; "m|!" counts one entry more than it holds).
-void Make(const TempFolder &root, const string &spec)
+void Make(const TempFolder &root, const string &recipe)
 {
-    size_t mark = spec.find_first_of(":+@");
-    string path = spec.substr(0, mark);
+    size_t mark = recipe.find_first_of(":+@");
+    string path = recipe.substr(0, mark);
     if (mark == string::npos)
         return path.back() == '/' ? root.Folder(path) : (void)root.Write(path, "x");
     root.Folder(path.substr(0, path.rfind('/')));
-    if (spec[mark] == '@')
+    if (recipe[mark] == '@')
         return std::filesystem::create_symlink(root.File("nowhere"), root.File(path));
-    vector<string> members = Split(spec.substr(mark + 1), '|');
-    if (spec[mark] == '+') {
+    vector<string> members = Split(recipe.substr(mark + 1), '|');
+    if (recipe[mark] == '+') {
         TempFolder staging("zip-");
         string line = "cd '" + staging.path() + "' && zip -q '" + root.File(path) + "'";
         for (const string &member : members)
@@ -216,8 +216,8 @@ TEST(Choose, ScriptedDrawsOverRealTrees)
         for (const string &line : row.systems)
             AppendMachineEntry(Split(line)[0].c_str(), Split(line)[1].c_str());
         reports.clear();
-        for (const string &spec : row.reports)
-            reports[Split(spec)[0]] = Report(Split(spec));
+        for (const string &line : row.reports)
+            reports[Split(line)[0]] = Report(Split(line));
         script = row.draws, taken = 0;
         char machine[kMachineBytes] = "", software[kSoftwareBytes] = "", command[kCommandBytes] = "";
         int result = ChooseSoftware(machine, software, command);
