@@ -150,18 +150,12 @@ std::string Names(const std::vector<std::string> &names)
     return names.size() > kNamesShown ? text + ", ..." : text;
 }
 
-// A ROM folder entry as the saver turns it into a driver name: lower case,
-// without .zip or .7z; empty when it is not a plain driver name.
+// A ROM folder entry as the saver turns it into a driver name; empty when
+// the saver would refuse it.
 std::string SetName(const std::string &entry)
 {
     char name[kTextSetting];
-    if (!CopyText(name, sizeof name, entry.c_str()))
-        return "";
-    StrToLower(name);
-    for (const char *archive : {".zip", ".7z"})
-        if (char *cut = strstr(name, archive))
-            *cut = '\0';
-    return IsPlainName(name) ? name : "";
+    return CopyText(name, sizeof name, entry.c_str()) && RomEntryToDriverName(name) ? name : "";
 }
 
 // Facts of name while the topic's query time lasts: 1 found, 0 no answer,

@@ -59,6 +59,22 @@ Pick PickEntry(DIR *dir, char *name)
     return Pick::Vanished;
 }
 
+}   // namespace
+
+bool RomEntryToDriverName(char *entry)
+{
+    StrToLower(entry);
+    // The emulator reads a set as a .zip or .7z archive or as a folder.
+    for (const char *archive : {".zip", ".7z"})
+        if (char *cut = strstr(entry, archive))
+            *cut = '\0';
+    // Quotes do not stop an argument from being an option ("-createconfig"
+    // from a file named -createconfig.zip): only a plain driver name goes on.
+    return IsPlainName(entry);
+}
+
+namespace {
+
 int ChooseGame(char *software, char *command)
 {
     if (!MameRomsPath[0] || !MamePath[0])
@@ -66,14 +82,7 @@ int ChooseGame(char *software, char *command)
     char name[kEntryNameBytes];
     if (!GetRandomFileInDirectory(MameRomsPath, name))
         return 1;
-    StrToLower(name);
-    // The emulator reads a set as a .zip or .7z archive or as a folder.
-    for (const char *archive : {".zip", ".7z"})
-        if (char *cut = strstr(name, archive))
-            *cut = '\0';
-    // Quotes do not stop an argument from being an option ("-createconfig"
-    // from a file named -createconfig.zip): only a plain driver name goes on.
-    if (!IsPlainName(name) || !Accepted(1, "", name))
+    if (!RomEntryToDriverName(name) || !Accepted(1, "", name))
         return 1;
     // BIOS sets, devices and names the emulator does not know sit in ROM
     // folders too; they are never launched.

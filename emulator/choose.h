@@ -16,6 +16,11 @@ constexpr int kMaxNewMachineDraws = 100;
 // listed or holds no such entry.
 int GetRandomFileInDirectory(const char *folder, char *name);
 
+// Turns a ROM folder entry, in place, into the driver name it stands for:
+// lower case, cut at ".zip" or ".7z". False when what is left is no plain
+// driver name (a "-createconfig.zip" would add an option of its own).
+bool RomEntryToDriverName(char *entry);
+
 // Tosses the coin between MAME and MESS (MameOrMess tells which) and draws a
 // game, or a system and a piece of software for it. 0: machine (64 bytes),
 // software and command (1024 bytes each) hold the choice; 1: nothing was
