@@ -658,6 +658,15 @@ void CheckTimers()
         Say(Level::Ok, topic,
             Text("Each run lasts %d s after a %.1f s splash; the emulator is polled every %d ms.",
                  TimerEndRun / 1000, TimerStart / 1000.0, TimerPoll));
+    if (DarkAfterMinutes == 0)
+        Say(Level::Ok, topic,
+            "Rounds go on all night (DarkAfterMinutes is 0): the display never sleeps while the "
+            "saver runs.");
+    else
+        Say(Level::Ok, topic,
+            Text("After %d minutes of rounds the screen goes dark (DarkAfterMinutes), so the "
+                 "display can sleep.",
+                 DarkAfterMinutes));
 }
 
 }   // namespace

@@ -70,6 +70,7 @@ void DisplayConfiguration(void *dialog, const DialogControls *controls)
     controls->SetCheck(dialog, IDC_ONLY_PERFECT, MameCheckOnlyPerfect != 0 ? 1 : 0);
     ShowNumber(dialog, controls, IDC_TIMER_END_RUN, TimerEndRun);
     ShowNumber(dialog, controls, IDC_TIMER_START, TimerStart);
+    ShowNumber(dialog, controls, IDC_DARK_AFTER, DarkAfterMinutes);
 }
 
 static void AddNamedSystem(void *dialog, const DialogControls *controls)

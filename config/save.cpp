@@ -149,7 +149,9 @@ void SaveConfigToRegistry(void *dialog, const DialogControls *controls)
                     "Error while writing Splash screen timer to registry") ||
         !save.Number("WaitForMESSTimer", TimerStarting,
                      "Error while writing Wait for MESS timer to registry") ||
-        !save.Number("PollTimer", TimerPoll, "Error while writing poll timer to registry"))
+        !save.Number("PollTimer", TimerPoll, "Error while writing poll timer to registry") ||
+        !save.Timer("DarkAfterMinutes", IDC_DARK_AFTER, &DarkAfterMinutes,
+                    "Error while writing dark timer to registry"))
         return;
 
     static char packed[kSystemsListBytes];

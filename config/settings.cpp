@@ -22,6 +22,7 @@ int32_t TimerEndRun;
 int32_t TimerStart;
 int32_t TimerStarting;
 int32_t TimerPoll;
+int32_t DarkAfterMinutes = kDefaultDarkAfterMinutes;
 
 MachineEntry *AvailableMachine;
 int Number_of_machine;
@@ -52,6 +53,8 @@ void ResetSettings()
                        MamePath, MameExe, MameRomsPath, MameOption})
         text[0] = '\0';
     MameCheckOnlyPerfect = TimerEndRun = TimerStart = TimerStarting = TimerPoll = 0;
+    // 0 would mean "never": a process without settings starts at the default.
+    DarkAfterMinutes = kDefaultDarkAfterMinutes;
     MameOrMess = 0;
     ClearMachineList();
 }
@@ -192,6 +195,10 @@ int ReadConfigurationInRegistry()
     ReadNumber(key, "SplashScreenTimer", &TimerStart, kDefaultTimerStart);
     ReadNumber(key, "WaitForMESSTimer", &TimerStarting, kDefaultTimerStarting);
     ReadNumber(key, "PollTimer", &TimerPoll, kDefaultTimerPoll);
+    ReadNumber(key, "DarkAfterMinutes", &DarkAfterMinutes, kDefaultDarkAfterMinutes);
+    // Written by hand out of its range: the default, not a loop or a night awake.
+    if (DarkAfterMinutes < 0 || DarkAfterMinutes > kLongestDarkAfterMinutes)
+        DarkAfterMinutes = kDefaultDarkAfterMinutes;
 
     static char packed[kSystemsListBytes];
     memset(packed, 0, sizeof packed);

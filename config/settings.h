@@ -21,11 +21,14 @@ extern int32_t TimerEndRun;     // "SystemChangeTimer"
 extern int32_t TimerStart;      // "SplashScreenTimer"
 extern int32_t TimerStarting;   // "WaitForMESSTimer"
 extern int32_t TimerPoll;       // "PollTimer"
+extern int32_t DarkAfterMinutes;   // rounds end after this long; 0: never
 
 constexpr int32_t kDefaultTimerEndRun = 60000;
 constexpr int32_t kDefaultTimerStart = 1000;
 constexpr int32_t kDefaultTimerStarting = 2000;
 constexpr int32_t kDefaultTimerPoll = 100;
+constexpr int32_t kDefaultDarkAfterMinutes = 60;
+constexpr int32_t kLongestDarkAfterMinutes = 24 * 60;
 
 // One allowed pairing of a system and a software extension. Name is wider
 // than the classic 8 characters: modern driver names are longer.
@@ -95,6 +98,6 @@ void AppendMachineEntry(const char *name, const char *extension);
 // Empties the allowed-systems list (tests and the dialog start over with it).
 void ClearMachineList();
 
-// Resets every setting to its start value (empty texts, zero numbers, empty
-// list). Each process starts this way; tests call it between cases.
+// Resets every setting to its start value (empty texts, zero numbers but
+// DarkAfterMinutes at its default, empty list). Each process starts this way; tests call it between cases.
 void ResetSettings();

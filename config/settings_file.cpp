@@ -28,7 +28,7 @@ const long kMoreData = 234;     // ERROR_MORE_DATA
 bool IsNumberName(const std::string &name)
 {
     for (const char *number : {"MameCheckOnlyPerfect", "SystemChangeTimer", "SplashScreenTimer",
-                               "WaitForMESSTimer", "PollTimer"})
+                               "WaitForMESSTimer", "PollTimer", "DarkAfterMinutes"})
         if (name == number)
             return true;
     return false;

@@ -28,6 +28,16 @@ bool EmulatorPresent(RunCycle &cycle)
     return P(cycle).EmulatorPresent(P(cycle).context, cycle.exe);
 }
 
+bool LaunchedRunning(RunCycle &cycle)
+{
+    return P(cycle).LaunchedRunning(P(cycle).context);
+}
+
+uint64_t Now(RunCycle &cycle)
+{
+    return P(cycle).Now(P(cycle).context);
+}
+
 void RequestRound(RunCycle &cycle)
 {
     RoundRequest request;
@@ -65,8 +75,39 @@ void JudgeLaunch(RunCycle &cycle)
     }
 }
 
+// After DarkAfterMinutes: what this session launched is asked to close (and
+// ended after kShutdownWaitMs), then the screen goes black and stays so.
+void PollDark(RunCycle &cycle)
+{
+    if (LaunchedRunning(cycle)) {
+        if (Now(cycle) - cycle.darkSince >= static_cast<uint64_t>(kShutdownWaitMs))
+            P(cycle).EndLaunched(P(cycle).context);
+        else
+            P(cycle).AskToClose(P(cycle).context);
+        return;
+    }
+    Kill(cycle, {kTimerPoll});
+    P(cycle).PaintDark(P(cycle).context);
+}
+
+void GoDark(RunCycle &cycle)
+{
+    Kill(cycle, {kTimerPoll, kTimerEndRun, kTimerStart, kTimerStarting, kTimerRetry, kTimerDark});
+    cycle.dark = true;
+    cycle.darkSince = Now(cycle);
+    if (cycle.preparing) {
+        cycle.preparing = false;
+        P(cycle).CancelRound(P(cycle).context);
+    }
+    if (LaunchedRunning(cycle))
+        P(cycle).AskToClose(P(cycle).context);
+    Arm(cycle, kTimerPoll, cycle.timers.poll);
+}
+
 void Poll(RunCycle &cycle)
 {
+    if (cycle.dark)
+        return PollDark(cycle);
     if (EmulatorPresent(cycle))
         return;
     Kill(cycle, {kTimerEndRun, kTimerPoll, kTimerStart});
@@ -109,6 +150,8 @@ void CycleStart(RunCycle &cycle, const CyclePlatform *platform, const CycleTimer
     cycle.timers = timers;
     CopyText(cycle.exe, sizeof cycle.exe, exe);
     Arm(cycle, kTimerPoll, timers.poll);
+    if (timers.dark > 0)
+        Arm(cycle, kTimerDark, timers.dark);
 }
 
 void CycleTimer(RunCycle &cycle, int id)
@@ -132,6 +175,9 @@ void CycleTimer(RunCycle &cycle, int id)
     case kTimerRetry:
         Kill(cycle, {kTimerRetry});
         RequestRound(cycle);
+        break;
+    case kTimerDark:
+        GoDark(cycle);
         break;
     default:
         break;
@@ -182,17 +228,17 @@ void CycleShutdown(RunCycle &cycle)
     if (cycle.ended || !cycle.platform)
         return;
     cycle.ended = true;
-    Kill(cycle, {kTimerPoll, kTimerEndRun, kTimerStart, kTimerStarting, kTimerRetry});
+    Kill(cycle, {kTimerPoll, kTimerEndRun, kTimerStart, kTimerStarting, kTimerRetry, kTimerDark});
     P(cycle).CancelRound(P(cycle).context);
     if (!cycle.killOnExit) {
         P(cycle).LeaveLaunched(P(cycle).context);
         return;
     }
-    // Ask, and wait for the emulator to go, but never for ever: what still
-    // runs after the wait is ended only when this session launched it.
-    uint64_t start = P(cycle).Now(P(cycle).context);
-    while (EmulatorPresent(cycle)) {
-        if (P(cycle).Now(P(cycle).context) - start >= static_cast<uint64_t>(kShutdownWaitMs)) {
+    // Ask, and wait for what this session launched to go, but never for
+    // ever: what still runs after the wait is ended.
+    uint64_t start = Now(cycle);
+    while (LaunchedRunning(cycle)) {
+        if (Now(cycle) - start >= static_cast<uint64_t>(kShutdownWaitMs)) {
             P(cycle).EndLaunched(P(cycle).context);
             break;
         }

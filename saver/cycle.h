@@ -18,6 +18,7 @@ enum CycleTimer {
     kTimerStart = 3,      // TimerStart: end of the splash -> launch
     kTimerStarting = 4,   // TimerStarting: end of the starting wait -> poll again
     kTimerRetry = 5,      // after starts that failed in a row: the next try
+    kTimerDark = 6,       // DarkAfterMinutes: no more rounds, a dark screen
 };
 
 enum CycleHotKey { kHotKeyEscape = 1, kHotKeyPause = 2, kHotKeyBackspace = 3 };
@@ -32,17 +33,23 @@ struct CyclePlatform {
     // An emulator runs: one this session launched, a top-level window of
     // class "MAME", or a process whose executable's file name is exe.
     bool (*EmulatorPresent)(void *context, const char *exe);
+    // Something this session launched still runs (the emulator, or what a
+    // launcher started); the user's own emulators do not count.
+    bool (*LaunchedRunning)(void *context);
     // The searching screen; note, when not empty, is a short line under it.
     void (*PaintSearching)(void *context, const char *note);
     // The round's picture under its title card.
     void (*PaintRound)(void *context, const Round &round);
+    // A black screen for the rest of the session; the display may now sleep.
+    void (*PaintDark)(void *context);
     // Starts round.command in round.folder and keeps what it needs to end
     // that process later. False when it could not be started.
     bool (*Launch)(void *context, const Round &round);
-    // How long the emulator launched last ran, in milliseconds, once its
-    // process has ended; -1 while it runs.
+    // How long the last launch ran, in milliseconds, from the launch to the
+    // real end of the last process it started; -1 while any of them runs.
     int64_t (*LaunchedRunTime)(void *context);
-    // Asks the emulator's windows to close, without waiting for them.
+    // Asks the windows of the processes this session launched to close,
+    // without waiting for them. Nobody else's window is ever asked.
     void (*AskToClose)(void *context);
     void (*RequestRound)(void *context, RoundRequest request);
     // Cancels the round being prepared; its query's child is ended.
@@ -59,6 +66,7 @@ struct CyclePlatform {
 // Timings of the session, from the settings.
 struct CycleTimers {
     int32_t poll, endRun, start, starting;
+    int32_t dark;   // from the start to the dark screen; 0: never
 };
 
 constexpr int64_t kFailedStartMs = 5000;       // gone sooner: the start failed
@@ -78,6 +86,8 @@ struct RunCycle {
     bool preparing = false;
     bool killOnExit = true;       // only Backspace clears it
     bool ended = false;
+    bool dark = false;            // no more rounds: the launched emulator goes, then black
+    uint64_t darkSince = 0;
     // The failure watchdog.
     bool judging = false;         // the last launch is yet to be judged
     bool launchFailed = false;
@@ -99,6 +109,6 @@ void CycleTimer(RunCycle &cycle, int id);
 void CycleRoundReady(RunCycle &cycle, Round round);
 void CycleHotKey(RunCycle &cycle, int id);
 // The window is going: stops everything; unless Backspace ended the session,
-// asks the emulator to close and waits for it, ending only launched ones
-// after kShutdownWaitMs.
+// asks the emulators it launched to close and waits for them, ending them
+// after kShutdownWaitMs. A user's emulator is neither waited for nor touched.
 void CycleShutdown(RunCycle &cycle);

@@ -28,7 +28,9 @@ void StartSession(const CyclePlatform *platform, void (*notify)(void *), void *c
     cycle = RunCycle();
     worker.Start(notify, context, seed);
     // Before the first round the process sign is the MESS executable's.
-    CycleStart(cycle, platform, {TimerPoll, TimerEndRun, TimerStart, TimerStarting}, MessExe);
+    CycleStart(cycle, platform,
+               {TimerPoll, TimerEndRun, TimerStart, TimerStarting, DarkAfterMinutes * 60000},
+               MessExe);
 }
 
 RunCycle &SessionCycle()

@@ -53,6 +53,16 @@ void PaintRound(void *, const Round &round)
     PaintRoundScreen(sessionWindow, round);
 }
 
+void PaintDark(void *)
+{
+    PaintDarkScreen(sessionWindow);
+}
+
+bool LaunchedRunning(void *)
+{
+    return LaunchedEmulatorRunning();
+}
+
 bool Launch(void *, const Round &round)
 {
     char command[kCommandBytes];
@@ -93,8 +103,9 @@ void LeaveLaunched(void *)
 
 const CyclePlatform kPlatform = {nullptr,        Now,
                                  ArmTimer,       StopTimer,
-                                 Present,        PaintSearching,
-                                 PaintRound,     Launch,
+                                 Present,        LaunchedRunning,
+                                 PaintSearching, PaintRound,
+                                 PaintDark,      Launch,
                                  RunTime,        AskToClose,
                                  SessionRequestRound, SessionCancelRound,
                                  EndSession,     Pause,

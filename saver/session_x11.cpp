@@ -112,6 +112,17 @@ void PaintRound(void *, const Round &round)
     PaintRoundX11(session.splash, round);
 }
 
+void PaintDark(void *)
+{
+    ToFront();
+    PaintDarkX11(session.splash);
+}
+
+bool LaunchedRunning(void *)
+{
+    return LaunchedChildRunning();
+}
+
 // Debian's MAME keeps its files under ~/.mame: the emulator starts in the
 // user's home folder.
 bool Launch(void *, const Round &round)
@@ -153,8 +164,9 @@ void LeaveLaunched(void *)
 
 const CyclePlatform kPlatform = {nullptr,        Now,
                                  ArmTimer,       StopTimer,
-                                 Present,        PaintSearching,
-                                 PaintRound,     Launch,
+                                 Present,        LaunchedRunning,
+                                 PaintSearching, PaintRound,
+                                 PaintDark,      Launch,
                                  RunTime,        AskToClose,
                                  SessionRequestRound, SessionCancelRound,
                                  EndSession,     Pause,

@@ -22,6 +22,9 @@ void PaintSearchingScreen(HWND window, const char *note);
 // white over a black copy one pixel down and right.
 void PaintRoundScreen(HWND window, const Round &round);
 
+// Black over the whole window: the rounds are over for the night.
+void PaintDarkScreen(HWND window);
+
 // The splash font's height for a device context: 56 points.
 int SplashFontHeight(HDC dc);
 

@@ -153,3 +153,13 @@ void PaintRoundScreen(HWND window, const Round &round)
     splash.Text(round.subtitle, lower, kSubtitleFlags, kTitleColour);
     ShowPaintedNow();
 }
+
+void PaintDarkScreen(HWND window)
+{
+    HDC dc = GetDC(window);
+    RECT client;
+    GetClientRect(window, &client);
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    ReleaseDC(window, dc);
+    GdiFlush();
+}

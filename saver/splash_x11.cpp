@@ -295,3 +295,10 @@ void PaintRoundX11(X11Splash &splash, const Round &round)
     painting.Line(splash.font, title, upperFront, kTitleColour);
     painting.Lines(splash.font, subtitle, lowerFront, kTitleColour);
 }
+
+void PaintDarkX11(X11Splash &splash)
+{
+    XSetWindowBackground(splash.display, splash.window, BlackPixel(splash.display, splash.screen));
+    XClearWindow(splash.display, splash.window);
+    XFlush(splash.display);
+}

@@ -37,3 +37,6 @@ void PaintSearchingX11(X11Splash &splash, const char *note);
 // the upper half and the subtitle from the top of the lower half, each
 // white over a black copy one pixel down and right.
 void PaintRoundX11(X11Splash &splash, const Round &round);
+
+// Black over the whole window: the rounds are over for the night.
+void PaintDarkX11(X11Splash &splash);

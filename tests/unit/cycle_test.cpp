@@ -3,6 +3,7 @@
 // dies at its start, and every call the cycle makes is recorded.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -18,6 +19,8 @@ struct FakeSession {
     std::map<int, std::pair<uint64_t, int32_t>> timers;   // id -> (due, period)
     // The emulator model.
     bool running = false, diesAtStart = false;
+    bool users = false;      // an emulator the user started: present, never ours
+    bool stubborn = false;   // ours ignores close requests
     uint64_t launchedAt = 0;
     int64_t ranFor = -1;
     std::vector<string> calls;
@@ -40,9 +43,11 @@ const CyclePlatform kFake = {
         fake->timers[id] = {fake->now + static_cast<uint64_t>(ms), ms};
     },
     [](void *, int id) { fake->timers.erase(id); },
-    [](void *, const char *) { return fake->running; },
+    [](void *, const char *) { return fake->running || fake->users; },
+    [](void *) { return fake->running; },
     [](void *, const char *note) { fake->Log(string("searching:") + note); },
     [](void *, const Round &round) { fake->Log("paint:" + round.key); },
+    [](void *) { fake->Log("dark"); },
     [](void *, const Round &round) {
         fake->Log(string("launch:") + round.command);
         fake->launchedAt = fake->now;
@@ -53,7 +58,7 @@ const CyclePlatform kFake = {
     [](void *) { return fake->ranFor; },
     [](void *) {
         fake->Log("close");
-        if (fake->running)
+        if (fake->running && !fake->stubborn)
             fake->Gone();
     },
     [](void *, RoundRequest request) {
@@ -77,7 +82,7 @@ protected:
     void SetUp() override
     {
         fake = &session;
-        CycleStart(cycle, &kFake, {100, 60000, 1000, 2000}, "mess.exe");
+        CycleStart(cycle, &kFake, {100, 60000, 1000, 2000, 0}, "mess.exe");
     }
     // Fires every timer due within ms, in time order (a timer repeats until killed).
     void Advance(uint64_t ms)
@@ -164,6 +169,8 @@ TEST_F(Cycle, HotKeys)
         uint64_t shutdownMs;      // fake time the shutdown took
     } rows[] = {
         {"Escape closes the emulator", kHotKeyEscape, false, "end;cancel;close;", 100},
+        {"Escape beside the user's emulator neither waits nor asks", kHotKeyEscape, true,
+         "end;cancel;", 0},
         {"Escape while a round is prepared", kHotKeyEscape, true, "end;cancel;", 0},
         {"Backspace leaves the game running", kHotKeyBackspace, false, "end;cancel;leave;", 0},
         {"Pause skips to the next game", kHotKeyPause, false, "close;", 0},
@@ -172,7 +179,9 @@ TEST_F(Cycle, HotKeys)
         SCOPED_TRACE(row.what);
         session = FakeSession();
         cycle = RunCycle();
-        CycleStart(cycle, &kFake, {100, 60000, 1000, 2000}, "mess.exe");
+        CycleStart(cycle, &kFake, {100, 60000, 1000, 2000, 0}, "mess.exe");
+        // The user's emulator holds the cycle in its wait: nothing is prepared.
+        session.users = strstr(row.what, "user's") != nullptr;
         if (row.preparing)
             Advance(100);
         else
@@ -250,4 +259,43 @@ TEST_F(Cycle, RecentRoundsGoWithEachRequestNewestFirstAtMostTwenty)
     ASSERT_EQ(20u, recent.size());
     EXPECT_EQ("MAME\tg24", recent.front());
     EXPECT_EQ("MAME\tg5", recent.back());
+}
+
+TEST_F(Cycle, DarkAfterItsTimeClosesOursLaunchesNothingMoreAndShowsBlack)
+{
+    struct Row {
+        const char *what;
+        bool stubborn;          // our emulator ignores close requests
+        const char *calls;      // from the dark timer on, repeats squeezed
+        uint64_t blackAfterMs;  // from the dark timer
+    } rows[] = {
+        {"the emulator obeys", false, "close;dark;", 100},
+        {"a stubborn one is ended after the wait", true, "close;endLaunched;dark;", 10100},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        session = FakeSession();
+        session.stubborn = row.stubborn;
+        cycle = RunCycle();
+        CycleStart(cycle, &kFake, {100, 60000, 1000, 2000, 5000}, "mess.exe");
+        RoundUntilLaunch("galaga");
+        Advance(5000 - session.now - 1);
+        size_t before = session.calls.size();
+        Advance(1);
+        uint64_t darkAt = session.now;
+        uint64_t blackAt = 0;
+        for (int i = 0; i < 400 && !blackAt; ++i) {
+            Advance(50);
+            if (session.calls.back() == "dark")
+                blackAt = session.now;
+        }
+        Advance(120000);
+        string after;
+        for (size_t i = before; i < session.calls.size(); ++i)
+            if (i == before || session.calls[i] != session.calls[i - 1])
+                after += session.calls[i] + ";";
+        EXPECT_EQ(row.calls, after);
+        EXPECT_NEAR(static_cast<double>(row.blackAfterMs), static_cast<double>(blackAt - darkAt), 50);
+        EXPECT_TRUE(session.timers.empty()) << "no more rounds";
+    }
 }
