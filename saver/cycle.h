@@ -48,6 +48,10 @@ struct CyclePlatform {
     // How long the last launch ran, in milliseconds, from the launch to the
     // real end of the last process it started; -1 while any of them runs.
     int64_t (*LaunchedRunTime)(void *context);
+    // The exit code of the process the last launch started (a launcher's,
+    // when the command is one), once the launch has ended; -1 while it
+    // runs, when it was killed by a signal, or when there was none.
+    int (*LaunchedExitCode)(void *context);
     // Asks the windows of the processes this session launched to close,
     // without waiting for them. Nobody else's window is ever asked.
     void (*AskToClose)(void *context);

@@ -19,6 +19,10 @@ bool LaunchedEmulatorRunning();
 // ended; -1 while it runs or when there is none.
 int64_t LaunchedRunTime();
 
+// The exit code of the newest launched emulator once it has ended; -1 while
+// it runs or when there is none.
+int LaunchedExitCode();
+
 // Ends the launched emulators that still run, waiting a little for each,
 // and gives back every handle.
 void EndLaunchedEmulators();

@@ -18,6 +18,7 @@ struct Launched {
     pid_t pid;
     int64_t startMs;
     int64_t endMs;   // -1 while it runs
+    int exitCode;    // -1 until it has ended by itself
 };
 
 std::vector<Launched> launched;
@@ -33,11 +34,15 @@ int64_t NowMs()
         .count();
 }
 
-// True once pid has ended and been reaped (by this call or before).
-bool Reaped(pid_t pid)
+// True once pid has ended and been reaped (by this call or before); its
+// exit status goes to *exitCode when it ended by itself now.
+bool Reaped(pid_t pid, int *exitCode = nullptr)
 {
     for (;;) {
-        pid_t done = waitpid(pid, nullptr, WNOHANG);
+        int status = 0;
+        pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid && exitCode && WIFEXITED(status))
+            *exitCode = WEXITSTATUS(status);
         if (done == pid)
             return true;
         if (done == 0)
@@ -50,7 +55,7 @@ bool Reaped(pid_t pid)
 void ReapLaunched()
 {
     for (Launched &child : launched)
-        if (child.endMs < 0 && Reaped(child.pid))
+        if (child.endMs < 0 && Reaped(child.pid, &child.exitCode))
             child.endMs = NowMs();
     // Ended children are of no more use, but for the newest one's run time.
     for (size_t i = 0; i + 1 < launched.size();) {
@@ -98,7 +103,7 @@ bool LaunchChild(const std::vector<std::string> &words, const char *folder)
     posix_spawnattr_destroy(&attributes);
     if (result != 0)
         return false;
-    launched.push_back({pid, NowMs(), -1});
+    launched.push_back({pid, NowMs(), -1, -1});
     ReapLaunched();
     return true;
 }
@@ -118,6 +123,14 @@ int64_t LaunchedChildRunTime()
     if (launched.empty() || launched.back().endMs < 0)
         return -1;
     return launched.back().endMs - launched.back().startMs;
+}
+
+int LaunchedChildExitCode()
+{
+    ReapLaunched();
+    if (launched.empty() || launched.back().endMs < 0)
+        return -1;
+    return launched.back().exitCode;
 }
 
 void EndLaunchedChildren()

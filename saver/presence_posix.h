@@ -19,6 +19,10 @@ bool LaunchedChildRunning();
 // ended; -1 while it runs or when there is none.
 int64_t LaunchedChildRunTime();
 
+// The exit status of the newest launched child once it has ended by
+// itself; -1 while it runs, when a signal ended it, or when there is none.
+int LaunchedChildExitCode();
+
 // Kills the process group of each launched child that still runs (and only
 // those: a child already reaped may have given its number to another
 // process), then reaps it.

@@ -83,6 +83,15 @@ int64_t LaunchedRunTime()
     return static_cast<int64_t>(GetTickCount64() - launched.back().startTick);
 }
 
+int LaunchedExitCode()
+{
+    DWORD code = 0;
+    if (launched.empty() || !Ended(launched.back().process) ||
+        !GetExitCodeProcess(launched.back().process, &code))
+        return -1;
+    return static_cast<int>(code);
+}
+
 void EndLaunchedEmulators()
 {
     for (const Launched &item : launched) {

@@ -75,6 +75,11 @@ int64_t RunTime(void *)
     return LaunchedRunTime();
 }
 
+int ExitCode(void *)
+{
+    return LaunchedExitCode();
+}
+
 void AskToClose(void *)
 {
     AskEmulatorsToClose();
@@ -106,7 +111,8 @@ const CyclePlatform kPlatform = {nullptr,        Now,
                                  Present,        LaunchedRunning,
                                  PaintSearching, PaintRound,
                                  PaintDark,      Launch,
-                                 RunTime,        AskToClose,
+                                 RunTime,        ExitCode,
+                                 AskToClose,
                                  SessionRequestRound, SessionCancelRound,
                                  EndSession,     Pause,
                                  EndLaunched,    LeaveLaunched};

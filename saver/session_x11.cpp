@@ -136,6 +136,11 @@ int64_t RunTime(void *)
     return LaunchedChildRunTime();
 }
 
+int ExitCode(void *)
+{
+    return LaunchedChildExitCode();
+}
+
 void AskToClose(void *)
 {
     AskEmulatorWindowsToClose(session.display);
@@ -167,7 +172,8 @@ const CyclePlatform kPlatform = {nullptr,        Now,
                                  Present,        LaunchedRunning,
                                  PaintSearching, PaintRound,
                                  PaintDark,      Launch,
-                                 RunTime,        AskToClose,
+                                 RunTime,        ExitCode,
+                                 AskToClose,
                                  SessionRequestRound, SessionCancelRound,
                                  EndSession,     Pause,
                                  EndLaunched,    LeaveLaunched};

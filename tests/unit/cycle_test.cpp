@@ -21,6 +21,7 @@ struct FakeSession {
     bool running = false, diesAtStart = false;
     bool users = false;      // an emulator the user started: present, never ours
     bool stubborn = false;   // ours ignores close requests
+    int exitCode = 0;        // what ours ends with
     uint64_t launchedAt = 0;
     int64_t ranFor = -1;
     std::vector<string> calls;
@@ -56,6 +57,7 @@ const CyclePlatform kFake = {
         return true;
     },
     [](void *) { return fake->ranFor; },
+    [](void *) { return fake->ranFor < 0 ? -1 : fake->exitCode; },
     [](void *) {
         fake->Log("close");
         if (fake->running && !fake->stubborn)
