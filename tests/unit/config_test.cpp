@@ -94,7 +94,7 @@ TEST(Config, SavingStopsAtTheFirstFailureWithItsMessage)
         {"MameOption", "MAME option to registry"}, {"MameCheckOnlyPerfect", "MAME Check Only Perfect"},
         {"SystemChangeTimer", "System change timer to registry"}, {"SplashScreenTimer", "Splash screen timer to registry"},
         {"WaitForMESSTimer", "Wait for MESS timer to registry"}, {"PollTimer", "poll timer to registry"},
-        {"SystemsList", "system list to registry"}};
+        {"DarkAfterMinutes", "dark timer to registry"}, {"SystemsList", "system list to registry"}};
     for (size_t n = 0; n < std::size(rows) + 2; n++) {
         SCOPED_TRACE(n);
         Fresh();
@@ -119,20 +119,21 @@ TEST(Config, SavingAndLoadingBack)
         SCOPED_TRACE(timer);
         Fresh();
         boxes = {{IDC_MESS_EXE, "C:\\Emu\\mess.exe"}, {IDC_MESS_OPTION, "-a  -b"}, {IDC_MAME_EXE, "D:\\m.exe"},
-                 {IDC_TIMER_END_RUN, string(timer, strchr(timer, '='))}, {IDC_TIMER_START, "1500"}};
+                 {IDC_TIMER_END_RUN, string(timer, strchr(timer, '='))}, {IDC_TIMER_START, "1500"},
+                 {IDC_DARK_AFTER, "90"}};
         checked = 1;
         lines = {"a2600 bin", "nes unf"};
         TimerStarting = 2500;
         SaveConfigToRegistry(nullptr, &kControls);
-        EXPECT_EQ(13u, stored.size());
+        EXPECT_EQ(14u, stored.size());
         ResetSettings();
         ASSERT_EQ(0, ReadConfigurationInRegistry());
         string loaded = string(MessPath) + "|" + MessExe + "|" + MessOption + "|" + MamePath + "|" + MameExe;
-        for (int32_t number : {MameCheckOnlyPerfect, TimerEndRun, TimerStart, TimerStarting, TimerPoll})
+        for (int32_t number : {MameCheckOnlyPerfect, TimerEndRun, TimerStart, TimerStarting, TimerPoll, DarkAfterMinutes})
             loaded += "|" + std::to_string(number);
         for (int i = 0; i < Number_of_machine; i++)
             loaded += string(i ? "," : "|") + AvailableMachine[i].Name + ":" + AvailableMachine[i].Extension;
-        EXPECT_EQ("C:\\Emu|mess.exe|-a  -b|D:|m.exe|1|" + string(strchr(timer, '=') + 1) + "|1500|2500|0|a2600:bin,nes:unf",
+        EXPECT_EQ("C:\\Emu|mess.exe|-a  -b|D:|m.exe|1|" + string(strchr(timer, '=') + 1) + "|1500|2500|0|90|a2600:bin,nes:unf",
                   loaded);
     }
     Fresh();   // a list longer than its 10240 bytes keeps its whole lines, and says so
