@@ -48,17 +48,16 @@ void CheckExecutable(Emulator &emulator, const Emulator &other, const char *prob
                      other.which == std::string("MAME") ? "games" : "software"));
         else
             Say(Level::Fail, topic.c_str(),
-                Text("No %s executable is set up: choose MAME and/or MESS in the screen saver's "
-                     "settings.",
-                     emulator.which));
+                Text("No %s executable is set up: set %s, or %s.", emulator.which,
+                     Setting("MamePath").c_str(), Setting("MessPath").c_str()));
         return;
     }
     emulator.configured = true;
     if (!FileCanBeOpened(path.c_str())) {
         Say(Level::Fail, topic.c_str(),
-            Text("%s cannot be opened: install %s there or choose its executable in the screen "
-                 "saver's settings.",
-                 path.c_str(), emulator.which));
+            Text("%s cannot be opened: install %s there or choose its executable in %s.",
+                 path.c_str(), emulator.which,
+                 Setting(emulator.which == std::string("MAME") ? "MamePath" : "MessPath").c_str()));
         return;
     }
     char command[kCommandBytes];
@@ -108,23 +107,25 @@ void CheckTimers()
     if (TimerPoll <= 0) {
         fine = false;
         Say(Level::Fail, topic,
-            Text("The poll timer (PollTimer) is %d ms: the saver would watch the emulator without "
-                 "pause; set it to %d ms in the screen saver's settings.",
-                 TimerPoll, kDefaultTimerPoll));
+            Text("The poll timer is %d ms: the saver would watch the emulator without pause; "
+                 "set %s to %d.",
+                 TimerPoll, Setting("PollTimer").c_str(), kDefaultTimerPoll));
     }
     if (TimerEndRun < TimerStart) {
         fine = false;
         Say(Level::Warn, topic,
-            Text("A run (SystemChangeTimer, %d ms) is shorter than the splash (SplashScreenTimer, "
-                 "%d ms): each emulator is closed before it has been seen; make the run longer.",
-                 TimerEndRun, TimerStart));
+            Text("A run (%d ms, %s) is shorter than the splash (%d ms, %s): each emulator is "
+                 "closed before it has been seen; make the run longer.",
+                 TimerEndRun, Setting("SystemChangeTimer").c_str(), TimerStart,
+                 Setting("SplashScreenTimer").c_str()));
     }
     if (TimerStart < 0 || TimerStarting < 0) {
         fine = false;
         Say(Level::Fail, topic,
-            Text("The splash (%d ms) or the start wait (%d ms) is negative: set both in the "
-                 "screen saver's settings.",
-                 TimerStart, TimerStarting));
+            Text("The splash (%d ms, %s) or the start wait (%d ms, %s) is negative: make both "
+                 "positive.",
+                 TimerStart, Setting("SplashScreenTimer").c_str(), TimerStarting,
+                 Setting("WaitForMESSTimer").c_str()));
     }
     if (fine)
         Say(Level::Ok, topic,
@@ -132,13 +133,14 @@ void CheckTimers()
                  TimerEndRun / 1000, TimerStart / 1000.0, TimerPoll));
     if (DarkAfterMinutes == 0)
         Say(Level::Ok, topic,
-            "Rounds go on all night (DarkAfterMinutes is 0): the display never sleeps while the "
-            "saver runs.");
+            Text("Rounds go on all night (%s is 0): the display never sleeps while the saver "
+                 "runs.",
+                 Setting("DarkAfterMinutes").c_str()));
     else
         Say(Level::Ok, topic,
-            Text("After %d minutes of rounds the screen goes dark (DarkAfterMinutes), so the "
-                 "display can sleep.",
-                 DarkAfterMinutes));
+            Text("After %d minutes of rounds the screen goes dark (%s), so the display can "
+                 "sleep.",
+                 DarkAfterMinutes, Setting("DarkAfterMinutes").c_str()));
 }
 
 }   // namespace doctor

@@ -15,20 +15,27 @@ RomSample CheckRomFolder(const Emulator &mame)
 {
     const char *topic = "ROM folder";
     RomSample sample;
+    if (!MameRomsPath[0] && !MessSoftwarePath[0]) {
+        Say(Level::Fail, topic,
+            Text("Neither a ROM folder nor a software folder is set: the saver has nothing to "
+                 "show; set %s, or %s.",
+                 Setting("MameRomsPath").c_str(), Setting("MessSoftwarePath").c_str()));
+        return sample;
+    }
     if (!mame.configured)
         return sample;
     if (!MameRomsPath[0]) {
         Say(Level::Warn, topic,
-            "No ROM folder is set: the saver shows no arcade games; choose the folder of your "
-            "game sets in the screen saver's settings.");
+            Text("No ROM folder is set: the saver shows no arcade games; set %s to the folder "
+                 "of your game sets.",
+                 Setting("MameRomsPath").c_str()));
         return sample;
     }
     std::vector<std::string> entries;
     if (!ListFolder(MameRomsPath, &entries)) {
         Say(Level::Fail, topic,
-            Text("%s cannot be opened: choose the folder of your game sets in the screen saver's "
-                 "settings.",
-                 MameRomsPath));
+            Text("%s cannot be opened: set %s to the folder of your game sets.", MameRomsPath,
+                 Setting("MameRomsPath").c_str()));
         return sample;
     }
     sample.total = entries.size();
@@ -81,9 +88,10 @@ RomSample CheckRomFolder(const Emulator &mame)
                        sample.names.size() - checked);
     if (runnable == 0)
         Say(Level::Fail, topic,
-            Text("%s holds %s. The saver skips BIOS sets, devices and unknown names: put game "
+            Text("%s holds %s%s. The saver skips BIOS sets, devices and unknown names: put game "
                  "sets for this MAME version there.",
-                 MameRomsPath, counts.c_str()));
+                 MameRomsPath, counts.c_str(),
+                 unknown.empty() ? "" : (" (" + Names(unknown) + ")").c_str()));
     else if (!unknown.empty())
         Say(Level::Warn, topic,
             Text("%s holds %s (%s). The saver skips unknown names: they may be sets of another "

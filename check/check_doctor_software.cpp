@@ -69,17 +69,19 @@ void CheckSoftwareTree(const Emulator &mess, std::vector<SystemFolder> *systems)
     if (!mess.configured)
         return;
     if (!MessSoftwarePath[0]) {
-        Say(Level::Warn, topic,
-            "No software folder is set: the saver shows no MESS software; choose the folder "
-            "that holds one folder per system in the screen saver's settings.");
+        // With no ROM folder either, the ROM folder's finding has said it.
+        if (MameRomsPath[0])
+            Say(Level::Warn, topic,
+                Text("No software folder is set: the saver shows no MESS software; set %s to "
+                     "the folder that holds one folder per system.",
+                     Setting("MessSoftwarePath").c_str()));
         return;
     }
     std::vector<std::string> entries;
     if (!ListFolder(MessSoftwarePath, &entries)) {
         Say(Level::Fail, topic,
-            Text("%s cannot be opened: choose your software folder in the screen saver's "
-                 "settings.",
-                 MessSoftwarePath));
+            Text("%s cannot be opened: set %s to your software folder.", MessSoftwarePath,
+                 Setting("MessSoftwarePath").c_str()));
         return;
     }
     if (entries.empty()) {
@@ -208,8 +210,9 @@ void CheckAllowedSystems(const Emulator &mess)
     if (!unknown.empty())
         Say(static_cast<int>(unknown.size()) == checked ? Level::Fail : Level::Warn, topic,
             Text("%zu of %d lines%s name systems this MESS cannot run (%s): the saver draws them "
-                 "in vain; remove them from the list in the screen saver's settings.",
-                 unknown.size(), Number_of_machine, note.c_str(), Names(unknown).c_str()));
+                 "in vain; remove them from %s.",
+                 unknown.size(), Number_of_machine, note.c_str(), Names(unknown).c_str(),
+                 Setting("SystemsList").c_str()));
     if (!extensions.empty())
         Say(Level::Warn, topic,
             Text("%s%s give an extension no device of the system takes (%s); the saver "

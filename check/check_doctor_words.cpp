@@ -134,4 +134,32 @@ std::string Where()
     return Text("the settings file %s", SettingsFile());
 }
 
+std::string Setting(const char *value)
+{
+#ifdef _WIN32
+    // The configuration dialog's labels, as the user sees them there.
+    static const struct {
+        const char *value, *label;
+    } kBoxes[] = {{"MessPath", "MESS executable path"},
+                  {"MessSoftwarePath", "MESS software path"},
+                  {"MessBiosPath", "MESS BIOS path"},
+                  {"MessOption", "MESS options"},
+                  {"MamePath", "MAME executable"},
+                  {"MameRomsPath", "MAME ROMs path"},
+                  {"MameOption", "MAME options"},
+                  {"SystemChangeTimer", "Change system every"},
+                  {"SplashScreenTimer", "Splash screen lasts"},
+                  {"DarkAfterMinutes", "Go dark after"},
+                  {"MameCheckOnlyPerfect", "Run only perfect emulation"},
+                  {"SystemsList", "List of systems allowed to be run"}};
+    if (CurrentSettingsStore() != SettingsFileStore()) {
+        for (const auto &box : kBoxes)
+            if (strcmp(box.value, value) == 0)
+                return Text("\"%s\" in the screen saver's settings", box.label);
+        return Text("the registry value %s of HKEY_CURRENT_USER\\Software\\Quillmere", value);
+    }
+#endif
+    return Text("%s in the settings file %s", value, SettingsFile());
+}
+
 }   // namespace doctor

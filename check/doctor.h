@@ -76,6 +76,11 @@ Clock::time_point TopicDeadline();
 // Where the settings come from, as a sentence names it.
 std::string Where();
 
+// Where the user changes the setting stored as value: the configuration
+// dialog's box (by its label), the registry value for the timers without a
+// box, or the settings file's key.
+std::string Setting(const char *value);
+
 // The ROM folder's entries, and what the sampled ones are. The sample and
 // its facts are handed back for the artwork topic.
 struct RomSample {
