@@ -10,6 +10,7 @@
 #include "base/format.h"
 #include "base/names.h"
 #include "base/random.h"
+#include "check/check.h"
 #include "check/doctor.h"
 #include "config/settings.h"
 #include "config/settings_file.h"
@@ -36,15 +37,10 @@ std::string Text(const char *format, ...)
 
 void Say(Level level, const char *topic, const std::string &sentence)
 {
-    std::string line = sentence;
-    for (char &c : line) {
+    std::string line = AsShown(sentence.c_str());
+    for (char &c : line)
         if (c == '\t' || c == '\n' || c == '\r')
             c = ' ';
-#ifndef _WIN32
-        if (c == '\\')
-            c = '/';
-#endif
-    }
     anyFailed = anyFailed || level == Level::Fail;
     printf("%s\t%s\t%s\n", level == Level::Ok ? "ok" : level == Level::Warn ? "warn" : "fail", topic,
            line.c_str());

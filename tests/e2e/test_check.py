@@ -93,6 +93,24 @@ def test_queries_on_built_reports(args, report, expected):
     assert runs == ["-listxml " + args[-2 if args[0] == "device" else -1]], "the emulator is asked once"
 
 
+@pytest.mark.parametrize("args,code,out", [(["--help"], 0, "usage: quillmere-check"), (["--version"], 0, "quillmere-check 1."),
+                                            (["nosuch"], 2, "")])
+def test_help_and_version_on_standard_output(args, code, out):
+    result = subprocess.run([NATIVE] + args, capture_output=True, timeout=30)
+    assert (result.returncode, result.stdout.decode().startswith(out)) == (code, True), result
+
+
+def test_natively_the_choice_is_printed_with_native_paths():
+    emulator = scripted_emulator()
+    roms = os.path.join(FAKE, "roms")
+    os.makedirs(roms, exist_ok=True)
+    open(os.path.join(roms, "sys.zip"), "w").close()
+    with open(os.path.join(FAKE, "settings"), "w") as f:
+        f.write("MameRomsPath=%s\n" % roms)
+    rc, out, _ = native("--settings", os.path.join(FAKE, "settings"), "choose", "1", report=machine(GOOD))
+    assert rc == 0 and out.splitlines()[0].split("\t")[3] == '"%s"  -rompath "%s" "sys"' % (emulator, roms)
+
+
 # ---- under Wine ----------------------------------------------------------------------
 
 def check(env, *args):
