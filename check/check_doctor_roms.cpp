@@ -5,6 +5,7 @@
 #include "artwork/lookup.h"
 #include "base/names.h"
 #include "check/doctor.h"
+#include "config/mame_ini.h"
 #include "config/settings.h"
 #include "emulator/choose.h"
 #include "emulator/facts.h"
@@ -102,6 +103,31 @@ RomSample CheckRomFolder(const Emulator &mame)
     return sample;
 }
 
+namespace {
+
+// The places an emulator's pictures are looked up in, comma-separated.
+std::string PlacesOf(const char *emulatorFolder)
+{
+    std::string text;
+    for (const std::string &place : ArtworkPlaces(emulatorFolder))
+        text += (text.empty() ? "" : ", ") + place;
+    return text;
+}
+
+// Where to put pictures: the first place that is the user's own, never a
+// system folder such as /usr/games that only packages fill.
+std::string PutThem(const char *emulatorFolder, const char *what)
+{
+    for (const std::string &place : ArtworkPlaces(emulatorFolder))
+        if (!IsSystemFolder(place.c_str()))
+            return Text("put %s in %s", what, place.c_str());
+    return Text("name a folder of yours as snapshot_directory (its last part \"snap\") or "
+                "artpath in MAME's mame.ini and put %s there",
+                what);
+}
+
+}   // namespace
+
 // The share of sampled ROM entries (and software systems) with a picture,
 // looked up as the splash looks it up, a clone under its parent too.
 void CheckArtwork(const Emulator &mame, const RomSample &roms, const Emulator &mess,
@@ -123,13 +149,15 @@ void CheckArtwork(const Emulator &mame, const RomSample &roms, const Emulator &m
                                   : "";
         std::string sentence =
             Text("%d %% of the ROM entries (%zu of %zu%s) have a picture under %s %s", share, found,
-                 roms.names.size(), sampled.c_str(), MamePath, where);
+                 roms.names.size(), sampled.c_str(), PlacesOf(MamePath).c_str(), where);
         if (found)
             Say(Level::Ok, topic, sentence + ".");
         else
             Say(Level::Warn, topic,
-                sentence + ": the splash shows no picture; put MAME's snap folder or the "
-                           "artwork packs (snap.zip, titles.zip, ...) there.");
+                sentence + ": the splash shows no picture; " +
+                    PutThem(MamePath, "MAME's snap folder or the artwork packs (snap.zip, "
+                                      "titles.zip, ...)") +
+                    ".");
     }
     if (mess.configured && !systems.empty()) {
         std::vector<std::string> without;
@@ -139,14 +167,13 @@ void CheckArtwork(const Emulator &mame, const RomSample &roms, const Emulator &m
                 without.push_back(system.name);
         std::string sentence =
             Text("%zu of %zu software systems have a picture under %s %s", systems.size() -
-                 without.size(), systems.size(), MessPath, where);
+                 without.size(), systems.size(), PlacesOf(MessPath).c_str(), where);
         if (without.empty())
             Say(Level::Ok, topic, sentence + ".");
         else
             Say(Level::Warn, topic,
-                sentence + Text(": none for %s; put snap\\SYSTEM\\*.png or the artwork packs "
-                                "there.",
-                                Names(without).c_str()));
+                sentence + Text(": none for %s; ", Names(without).c_str()) +
+                    PutThem(MessPath, "snap\\SYSTEM\\*.png or the artwork packs") + ".");
     }
     if ((mame.configured || mess.configured) && roms.names.empty() && systems.empty())
         Say(Level::Warn, topic, "No ROM entry or software system could be checked for pictures.");

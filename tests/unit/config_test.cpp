@@ -10,6 +10,7 @@
 
 #include "config/controls.h"
 #include "config/dialog.h"
+#include "config/mame_ini.h"
 #include "config/settings.h"
 #include "config/settings_file.h"
 
@@ -82,6 +83,27 @@ TEST(Config, ExecutablePathSplitsAtItsLastComponent)
         snprintf(folder, sizeof folder, "%s", string(row).substr(0, strchr(row, '=') - row).c_str());
         SplitExecutablePath(folder, exe);
         EXPECT_EQ(strchr(row, '=') + 1, string(folder) + "|" + exe) << row;
+    }
+}
+
+TEST(Config, MameIniFoldersAsDebiansMameReadsThem)
+{
+    const std::string ini = "# rompath /not/this\nrompathx /nor/this\nrompath   $HOME/mame/roms;/usr/share/roms;~;$HOMEX/y\r\n"
+                            "artpath \"/a b/art\"\nrompath /second/line\n";
+    struct Row {
+        const char *key, *home, *folders;
+    } rows[] = {
+        {"rompath", "/h", "/h/mame/roms|/usr/share/roms|/h|$HOMEX/y|"},
+        {"rompath", "", "/usr/share/roms|$HOMEX/y|"},   // no home: its folders are left out
+        {"artpath", "/h", "/a b/art|"},
+        {"snapshot_directory", "/h", ""},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.key + string(" home=") + row.home);
+        string folders;
+        for (const string &folder : MameIniFoldersIn(ini, row.key, row.home))
+            folders += folder + "|";
+        EXPECT_EQ(row.folders, folders);
     }
 }
 
