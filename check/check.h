@@ -20,6 +20,10 @@ enum class CheckNeeds {
 // joined a path with becomes a slash; on Windows it is left as it is.
 std::string AsShown(const char *text);
 
+// What the settings were read as, when not as they are stored: the
+// defaults used without a settings file.
+extern std::string settingsNote;
+
 // Set before a CheckNeeds::Stored command runs: true when the settings key
 // (or file) could be read; false leaves every setting at its start value.
 extern bool CheckSettingsRead;

@@ -12,6 +12,7 @@
 #include "check/check.h"
 #include "check/doctor.h"
 #include "config/settings.h"
+#include "config/settings_file.h"
 #include "emulator/choose.h"
 #include "emulator/facts.h"
 #include "emulator/report.h"
@@ -21,9 +22,16 @@ namespace doctor {
 
 void CheckSettingsTopic()
 {
-    if (CheckSettingsRead)
+    if (CheckSettingsRead && !settingsNote.empty())
+        Say(Level::Warn, "settings",
+            Text("There is %s; write the file to choose others (man quillmere tells the names).",
+                 settingsNote.c_str()));
+    else if (CheckSettingsRead)
         Say(Level::Ok, "settings", Text("The settings were read from %s.", Where().c_str()));
-    else
+    for (const std::string &name : UnknownSettingsNames())
+        Say(Level::Warn, "settings",
+            Text("%s: %s; the line is skipped.", SettingsFile(), UnknownSettingSentence(name).c_str()));
+    if (!CheckSettingsRead)
 #ifdef _WIN32
         Say(Level::Fail, "settings",
             Text("Cannot read %s: open the screen saver's settings (Quillmere.scr /c), "

@@ -24,6 +24,7 @@
 #include "resources/resource.h"
 
 bool CheckSettingsRead = false;
+std::string settingsNote;
 
 std::string AsShown(const char *text)
 {
@@ -208,7 +209,7 @@ bool ReadSettings(const char *settingsFile, const char *mame, const char *mess, 
         }
         SetSettingsStore(SettingsFileStore());
     }
-    *read = ReadConfigurationInRegistry() == 0;
+    *read = ReadSettingsOrDefaults(&settingsNote) == 0;
     // An executable given on the command line replaces the stored one.
     for (auto option : {std::make_pair(mame, MamePath), std::make_pair(mess, MessPath)}) {
         if (!option.first)

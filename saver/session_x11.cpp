@@ -348,7 +348,11 @@ X11SessionEnd RunX11Session(Display *display, int stopFd)
 {
     unsigned seed = static_cast<unsigned>(time(nullptr));
     SeedRandom(seed);
-    switch (LoadSessionSettings()) {
+    std::string said;
+    SessionStartup startup = LoadSessionSettings(&said);
+    for (size_t at = 0, end; (end = said.find('\n', at)) != std::string::npos; at = end + 1)
+        fprintf(stderr, "quillmere: %s\n", said.substr(at, end - at).c_str());
+    switch (startup) {
     case SessionStartup::NoSettings:
         fprintf(stderr, "quillmere: cannot read the settings file %s\n", SettingsFile());
         return X11SessionEnd::NoSettings;
