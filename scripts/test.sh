@@ -106,7 +106,7 @@ deb=$(ls build/quillmere_*_amd64.deb 2>/dev/null | head -n 1)
 contents=$([ -n "$deb" ] && dpkg-deb -c "$deb" | awk '{print $6}' | tr '\n' ' ')
 missing=
 for file in ./usr/bin/quillmere ./usr/bin/quillmere-check ./usr/share/man/man1/quillmere.1.gz \
-            ./usr/share/quillmere/quillmere-idle.desktop; do
+            ./usr/share/quillmere/quillmere-idle.desktop ./usr/lib/systemd/user/quillmere-idle.service; do
     case " $contents " in *" $file "*) ;; *) missing="$missing $file" ;; esac
 done
 if [ -n "$deb" ] && [ -z "$missing" ]; then
