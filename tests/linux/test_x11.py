@@ -54,9 +54,11 @@ def client(display, program):  # runs until the block ends; its line on stdin ma
     with subprocess.Popen(['python3', '-c', program + '; x.XSync(d, 0); print(flush=True); sys.stdin.readline()'],
                           env={**os.environ, 'DISPLAY': display}, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                           text=True) as proc:
-        assert select.select([proc.stdout], [], [], 10)[0] and proc.stdout.readline() == '\n', 'the client is ready'
-        yield proc
-        proc.kill()
+        try:
+            assert select.select([proc.stdout], [], [], 10)[0] and proc.stdout.readline() == '\n', 'the client is ready'
+            yield proc
+        finally:
+            proc.kill()
 
 
 @pytest.fixture
