@@ -106,8 +106,8 @@ deb=$(ls build/quillmere_*_amd64.deb 2>/dev/null | head -n 1)
 contents=$([ -n "$deb" ] && dpkg-deb -c "$deb" | awk '{print $6}' | tr '\n' ' ')
 missing=
 for file in ./usr/bin/quillmere ./usr/bin/quillmere-check ./usr/share/man/man1/quillmere.1.gz \
-            ./usr/share/quillmere/quillmere-idle.desktop ./usr/share/doc/quillmere/copyright \
-            ./usr/share/doc/quillmere/changelog.gz; do
+            ./usr/share/quillmere/quillmere-idle.desktop ./usr/lib/systemd/user/quillmere-idle.service \
+            ./usr/share/doc/quillmere/copyright ./usr/share/doc/quillmere/changelog.gz; do
     case " $contents " in *" $file "*) ;; *) missing="$missing $file" ;; esac
 done
 # lintian's errors are what Debian would refuse the package for.
