@@ -15,15 +15,12 @@ install -D -m 0755 "$check" "$root/usr/bin/quillmere-check"
 strip --strip-unneeded "$root/usr/bin/quillmere" "$root/usr/bin/quillmere-check"
 install -D -m 0644 "$here/packaging/quillmere-idle.desktop" \
     "$root/usr/share/quillmere/quillmere-idle.desktop"
-<<<<<<< HEAD
 install -D -m 0644 "$here/packaging/copyright" "$root/usr/share/doc/quillmere/copyright"
 # The changelog's first line carries the version being built.
 sed "1s/([^)]*)/($version)/" "$here/packaging/changelog" | gzip -9n \
     > "$root/usr/share/doc/quillmere/changelog.gz"
-=======
 install -D -m 0644 "$here/packaging/quillmere-idle.service" \
     "$root/usr/lib/systemd/user/quillmere-idle.service"
->>>>>>> x11-18
 mkdir -p "$root/usr/share/man/man1"
 gzip -9n < "$here/packaging/quillmere.1" > "$root/usr/share/man/man1/quillmere.1.gz"
 ln -s quillmere.1.gz "$root/usr/share/man/man1/quillmere-check.1.gz"
