@@ -176,8 +176,6 @@ int CheckDoctor(int, char **)
     CheckAllowedSystems(mess);
     CheckArtwork(mame, roms, mess, systems);
     CheckTimers();
-#ifdef _WIN32
     CheckHotKeys();
-#endif
     return anyFailed ? 1 : 0;
 }

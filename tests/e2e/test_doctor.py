@@ -52,7 +52,7 @@ def lay_out(removed, added):
 
 
 @pytest.mark.parametrize("changed,removed,added,expected,code", [r[1:] for r in ROWS], ids=[r[0] for r in ROWS])
-def test_doctor_names_each_fault(changed, removed, added, expected, code):
+def test_doctor_names_each_fault(env, changed, removed, added, expected, code):
     lay_out(removed, added)
     settings = dict(MamePath=HOME + "/emu/mame", MameRomsPath=HOME + "/roms", MessPath=HOME + "/emu/mame",
                     MessSoftwarePath=HOME + "/software", SystemsList="nes nes", SystemChangeTimer="60000",
@@ -62,7 +62,7 @@ def test_doctor_names_each_fault(changed, removed, added, expected, code):
         f.write("".join("%s=%s\n" % item for item in settings.items()))
     result = subprocess.run([NATIVE, "--settings", os.path.join(HOME, "settings"), "doctor"], capture_output=True,
                             timeout=120, env=dict(os.environ, XDG_CACHE_HOME=os.path.join(HOME, "cache"),
-                                                  HOME=os.path.join(HOME, "home")))
+                                                  HOME=os.path.join(HOME, "home"), DISPLAY=env.display))
     lines = [line.split("\t") for line in result.stdout.decode().splitlines()]
     assert all(len(line) == 3 and line[0] in ("ok", "warn", "fail") for line in lines), lines
     assert {line[1] for line in lines} >= {"settings", "MAME executable", "MESS executable", "timers"}

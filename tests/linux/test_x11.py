@@ -294,3 +294,16 @@ def sessions(saver):
         saver.started = time.monotonic()
         wait_for(lambda: not saver.windows('quillmere'), 2, 'a click ends the session')
         assert saver.proc.poll() is None and not saver.emulators()
+
+
+@pytest.mark.parametrize('holder,finding', [(HOLD_ALT_ESCAPE, 'ok'), (HOLD_ALT_ESCAPE.replace(', 8,', ', 0,'), 'warn')],
+                         ids=['alt-escape elsewhere', 'escape elsewhere'])
+def test_doctor_tells_a_key_another_program_holds(display, tmp_path, holder, finding):
+    (tmp_path / 'settings').write_text(f'MamePath={MAME}\n')
+    with client(display, holder):
+        out = subprocess.run([str(pathlib.Path(QUILLMERE).parent / 'quillmere-check'), '--settings',
+                              str(tmp_path / 'settings'), 'doctor'], env={**os.environ, 'DISPLAY': display},
+                             capture_output=True, text=True, timeout=120).stdout
+    keys = [line.split('\t') for line in out.splitlines() if line.split('\t')[1:2] == ['hot keys']]
+    assert [line[0] for line in keys] == [finding], out
+    assert finding == 'ok' or keys[0][2].startswith('Escape is held by another program'), out
