@@ -20,8 +20,7 @@
 //   fake-no-window      runs without any window until fake-stop appears (or 5 min)
 //   fake-hang-listxml   -listxml never answers (sleeps 10 min)
 //   fake-slow-listxml   -listxml answers after 300 ms, as a real emulator's start takes
-//   fake-exit-after     holds "MS CODE": the run ends by itself after MS ms with exit code
-//                       CODE (logging "exit<TAB>pid<TAB>CODE"), as a failing start does
+//   fake-exit-MS-CODE   the run ends by itself after MS ms with exit code CODE, as a failing start does
 #include <windows.h>
 
 #include <cstdlib>
@@ -73,14 +72,8 @@ static int ListXml(std::string name)
     return 0;
 }
 
-static int exitCode;
-
 static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_TIMER) {
-        AppendLog("exit\t" + std::to_string(GetCurrentProcessId()) + "\t" + std::to_string(exitCode));
-        ExitProcess(exitCode);
-    }
     if (message == WM_CLOSE) {
         if (!SwitchOn("fake-ignore-close")) {
             AppendLog("close\t" + std::to_string(GetCurrentProcessId()));
@@ -145,25 +138,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     RegisterClassA(&windowClass);
     // Full screen and topmost, like an emulator run with -nowindow, so it
     // shows over the saver's own topmost window.
-    HWND window = CreateWindowExA(WS_EX_TOPMOST, "MAME", "Stand-in emulator", WS_POPUP | WS_VISIBLE, 0, 0,
-                                  GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
-                                  instance, nullptr);
-    if (!window)
+    if (!CreateWindowExA(WS_EX_TOPMOST, "MAME", "Stand-in emulator", WS_POPUP | WS_VISIBLE, 0, 0,
+                         GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, instance,
+                         nullptr))
         return 2;
-    char plan[64] = "";
-    DWORD read = 0;
-    HANDLE exitAfter = CreateFileA((folder + "fake-exit-after").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                   OPEN_EXISTING, 0, nullptr);
-    if (exitAfter != INVALID_HANDLE_VALUE && ReadFile(exitAfter, plan, sizeof plan - 1, &read, nullptr)) {
-        char *rest;
-        UINT ms = strtoul(plan, &rest, 10);
-        exitCode = atoi(rest);
-        SetTimer(window, 1, ms, nullptr);
-    }
-    if (exitAfter != INVALID_HANDLE_VALUE)
-        CloseHandle(exitAfter);
+    WIN32_FIND_DATAA plan;
+    HANDLE found = FindFirstFileA((folder + "fake-exit-*").c_str(), &plan);
+    char *exitCode = nullptr;
+    if (found != INVALID_HANDLE_VALUE && FindClose(found))
+        SetTimer(nullptr, 0, strtoul(plan.cFileName + 10, &exitCode, 10), nullptr);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (message.message == WM_TIMER && exitCode)
+            ExitProcess(atoi(exitCode + 1));
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
