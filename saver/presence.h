@@ -29,8 +29,8 @@ int64_t LaunchedRunTime();
 // there is none.
 int LaunchedExitCode();
 
-// Ends every process of the launches that still run, waiting a little for
-// them, and gives back every handle.
+// Ends every process of the launches that still run, waiting at most half a
+// second for them to go, and gives back every handle.
 void EndLaunchedEmulators();
 
 // Gives back every handle and leaves the launched processes running.

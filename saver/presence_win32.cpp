@@ -263,7 +263,9 @@ void EndLaunchedEmulators()
         else
             TerminateProcess(item.process, 1);
     }
-    for (int wait = 0; wait < 100 && LaunchedEmulatorRunning(); ++wait)
+    // Ending cannot be undone, so a short look is enough: the window thread
+    // may be the one asking (the dark after DarkAfterMinutes).
+    for (int wait = 0; wait < 25 && LaunchedEmulatorRunning(); ++wait)
         Sleep(20);
     for (const Launched &item : launched)
         Forget(item);
