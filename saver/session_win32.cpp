@@ -3,6 +3,7 @@
 // cycle asks (paint, arm a timer, launch, close), never waiting on an
 // emulator or a disk: rounds are prepared by the worker thread.
 #include <ctime>
+#include <string>
 
 #include "base/format.h"
 #include "base/random.h"
@@ -15,8 +16,12 @@ namespace {
 
 // Posted by the worker when a round is ready to be taken.
 const UINT kRoundReadyMessage = WM_APP + 1;
+// Posted when the last process of a launch has ended.
+const UINT kLaunchEndedMessage = WM_APP + 2;
 
 HWND sessionWindow;
+bool dark;                // the rounds are over: the window stays black
+char keysNote[128];       // the hot keys another program holds, said under "Searching..."
 
 void NotifyRoundReady(void *)
 {
@@ -45,7 +50,7 @@ bool Present(void *, const char *exe)
 
 void PaintSearching(void *, const char *note)
 {
-    PaintSearchingScreen(sessionWindow, note);
+    PaintSearchingScreen(sessionWindow, note, keysNote);
 }
 
 void PaintRound(void *, const Round &round)
@@ -55,6 +60,7 @@ void PaintRound(void *, const Round &round)
 
 void PaintDark(void *)
 {
+    dark = true;
     PaintDarkScreen(sessionWindow);
 }
 
@@ -117,6 +123,27 @@ const CyclePlatform kPlatform = {nullptr,        Now,
                                  EndSession,     Pause,
                                  EndLaunched,    LeaveLaunched};
 
+// A key another program has registered first never reaches us while the
+// emulator has the keyboard; the user is told which, and how to end anyway.
+void RegisterHotKeys(HWND window)
+{
+    const struct {
+        int id;
+        UINT key;
+        const char *name;
+    } keys[] = {{kHotKeyEscape, VK_ESCAPE, "Escape"},
+                {kHotKeyBackspace, VK_BACK, "Backspace"},
+                {kHotKeyPause, VK_PAUSE, "Pause"}};
+    std::string held;
+    for (const auto &key : keys)
+        if (!RegisterHotKey(window, key.id, 0, key.key))
+            held += (held.empty() ? "" : ", ") + std::string(key.name);
+    keysNote[0] = '\0';
+    if (!held.empty())
+        FormatText(keysNote, sizeof keysNote,
+                   "Another program holds %s: quit the game, then press a key", held.c_str());
+}
+
 LRESULT OnCreate(HWND window)
 {
     unsigned seed = static_cast<unsigned>(time(nullptr));
@@ -135,11 +162,19 @@ LRESULT OnCreate(HWND window)
         break;
     }
     sessionWindow = window;
+    dark = false;
+    WatchLaunches(window, kLaunchEndedMessage);
     StartSession(&kPlatform, NotifyRoundReady, nullptr, seed);
-    RegisterHotKey(window, kHotKeyEscape, 0, VK_ESCAPE);
-    RegisterHotKey(window, kHotKeyBackspace, 0, VK_BACK);
-    RegisterHotKey(window, kHotKeyPause, 0, VK_PAUSE);
+    RegisterHotKeys(window);
     return 0;
+}
+
+// The emulator's window took the keyboard; once it is gone the session
+// takes it back, so that a key ends the session even when a hot key failed.
+void OnLaunchEnded()
+{
+    if (sessionWindow && IsWindow(sessionWindow))
+        SetForegroundWindow(sessionWindow);
 }
 
 LRESULT OnEraseBackground(HWND window)
@@ -147,7 +182,7 @@ LRESULT OnEraseBackground(HWND window)
     HDC dc = GetDC(window);
     RECT client;
     GetClientRect(window, &client);
-    HBRUSH brush = CreateSolidBrush(kBackgroundColour);
+    HBRUSH brush = CreateSolidBrush(dark ? RGB(0, 0, 0) : kBackgroundColour);
     FillRect(dc, &client, brush);
     DeleteObject(brush);
     ReleaseDC(window, dc);
@@ -181,6 +216,10 @@ LRESULT WINAPI ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     case kRoundReadyMessage:
         if (!fChildPreview)
             SessionRoundReady();
+        return 0;
+    case kLaunchEndedMessage:
+        if (!fChildPreview)
+            OnLaunchEnded();
         return 0;
     case WM_ERASEBKGND:
         if (fChildPreview)

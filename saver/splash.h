@@ -13,9 +13,9 @@ constexpr COLORREF kTitleColour = RGB(255, 255, 255);
 constexpr UINT kTitleFlags = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_WORD_ELLIPSIS;
 constexpr UINT kSubtitleFlags = DT_CENTER | DT_VCENTER | DT_WORDBREAK | DT_WORD_ELLIPSIS;
 
-// The dark fill and "Searching..." in green, centred; note, when not empty,
-// in a smaller type under it.
-void PaintSearchingScreen(HWND window, const char *note);
+// The dark fill and "Searching..." in green, centred; note and secondNote,
+// when not empty, each on a line of a smaller type under it.
+void PaintSearchingScreen(HWND window, const char *note, const char *secondNote);
 
 // The dark fill, the round's picture as its mode lays it out, and the title
 // in the upper half and the subtitle from the top of the lower half, each

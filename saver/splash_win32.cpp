@@ -1,6 +1,7 @@
 #include "saver/splash.h"
 
 #include <cstring>
+#include <initializer_list>
 
 #include "artwork/picture.h"
 
@@ -60,15 +61,16 @@ void ShowPaintedNow()
     PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
 }
 
-void PaintNote(HDC dc, const RECT &area, const char *note)
+// A short line under "Searching..."; line 1 goes under line 0.
+void PaintNote(HDC dc, const RECT &area, const char *note, int line)
 {
     HFONT font = CreateFontA(SplashFontHeight(dc) * 3 / 8, 0, 0, 0, 700, FALSE, FALSE, FALSE,
                              ANSI_CHARSET, 0, 0, 0, 0, "Arial");
     HGDIOBJ previous = SelectObject(dc, font);
     int middle = (area.top + area.bottom) / 2;
-    RECT line = {area.left, middle + (area.bottom - area.top) / 8, area.right,
-                 middle + (area.bottom - area.top) / 4};
-    DrawTextA(dc, note, -1, &line, kTitleFlags);
+    int height = (area.bottom - area.top) / 8;
+    RECT box = {area.left, middle + height * (line + 1), area.right, middle + height * (line + 2)};
+    DrawTextA(dc, note, -1, &box, kTitleFlags);
     SelectObject(dc, previous);
     DeleteObject(font);
 }
@@ -127,12 +129,14 @@ RECT SplashArea(HWND window)
     return area;
 }
 
-void PaintSearchingScreen(HWND window, const char *note)
+void PaintSearchingScreen(HWND window, const char *note, const char *secondNote)
 {
     SplashPainting splash(window);
     splash.Text("Searching...", splash.area(), kTitleFlags, kSearchingColour);
-    if (note && note[0])
-        PaintNote(splash.dc(), splash.area(), note);
+    int line = 0;
+    for (const char *text : {note, secondNote})
+        if (text && text[0])
+            PaintNote(splash.dc(), splash.area(), text, line++);
     ShowPaintedNow();
 }
 

@@ -1,8 +1,7 @@
-"""Fault drills: the real Quillmere.scr under Wine meets hung queries, stubborn,
-crashing and vanishing emulators, odd settings, pictures and names. In every
-one it answers Escape at once and ends nothing it did not start. Each row
-adds a line to build/e2e/drills.txt: fault, seconds to answer Escape,
-processes left."""
+"""Fault drills: the real Quillmere.scr under Wine meets hung queries, stubborn, crashing, late-failing and
+vanishing emulators, launchers, a user's own emulator, grabbed keys, odd settings, pictures, names and the
+dark. In every one it answers Escape at once and ends nothing it did not start. Each row adds a line to
+build/e2e/drills.txt: fault, seconds to answer the key, processes left."""
 import os
 import shutil
 import subprocess
@@ -11,7 +10,7 @@ import zipfile
 
 import pytest
 
-from harness import WORK, Emulator, parse_info, process_alive, wait_until, winpath
+from harness import BUILD, SCREEN, WORK, Emulator, count, parse_info, process_alive, wait_until, winpath
 
 ROOT = os.path.join(WORK, "drills")
 GAMES = ["pacman", "galaga", "mspacman", "digdug"]
@@ -53,7 +52,7 @@ def close_users_emulator(env, drill, user):
 
 
 class Drill:
-    def __init__(self, env, name):
+    def __init__(self, env, name, games=GAMES):
         assert env.driver("gone", "MAME", 10000)[0] == 0, "a MAME window is left over"
         self.env, self.name = env, name
         self.root = os.path.join(ROOT, name)
@@ -61,7 +60,7 @@ class Drill:
         self.roms = os.path.join(self.root, "roms")
         os.makedirs(self.roms)
         self.mame = Emulator("drill-mame", "mame.exe", reports=GAMES + ["nes"])
-        for game in GAMES:
+        for game in games:
             self.rom(game + ".zip")
 
     def rom(self, name):
@@ -81,13 +80,13 @@ class Drill:
     def launches(self, count, timeout=30):
         assert wait_until(lambda: len(self.mame.starts()) >= count, timeout), self.mame.log()
 
-    def escape(self, limit):
-        """Presses Escape; the seconds until the saver has exited (at most limit)."""
+    def escape(self, limit, key="Escape"):
+        """Presses key (Escape by default); the seconds until the saver has exited (at most limit)."""
         started = time.time()
-        self.env.key("Escape")
-        assert self.proc.wait(timeout=limit + 5) == 1
+        self.env.key(key)
+        assert self.proc.wait(timeout=limit + 5) == (1 if key == "Escape" else 0)
         seconds = time.time() - started
-        assert seconds < limit, "Escape answered after %.2f s" % seconds
+        assert seconds < limit, "%s answered after %.2f s" % (key, seconds)
         return seconds
 
     def report(self, fault, seconds, left):
@@ -121,31 +120,77 @@ def test_emulator_that_dies_at_start_is_followed_by_the_next(env, switch):
                  processes_of(drill.mame.folder))
 
 
-def test_launched_emulator_ignoring_close_is_ended_after_the_wait(env):
-    drill = Drill(env, "stubborn")
-    drill.mame.switch("fake-ignore-close")
-    drill.start()
-    drill.launches(1)
-    assert env.wait_window("MAME")
-    seconds = drill.escape(14.0)
-    assert seconds > 9, "ended before the close wait"
-    left = processes_of(drill.mame.folder)
-    drill.report("launched emulator ignores WM_CLOSE", seconds, left)
-    assert not left, "the saver's own emulator still runs"
-
-
-def test_users_emulator_ignoring_close_is_left_alone(env):
+@pytest.mark.parametrize("stubborn, key", [(True, "Escape"), (False, "Escape"), (False, "Pause"), (False, "space")])
+def test_users_emulator_is_left_alone(env, stubborn, key):
     drill = Drill(env, "users")
-    drill.mame.switch("fake-ignore-close")
+    drill.mame.switch("fake-ignore-close", on=stubborn)
     user = env.start(drill.mame.exe, "pacman")
     assert env.wait_window("MAME")
     drill.start()
     time.sleep(1.0)   # the hot keys are registered after the window is made
-    seconds = drill.escape(14.0)
-    drill.report("user's emulator ignores WM_CLOSE at exit", seconds, [])
-    assert process_alive(user.pid), "the saver ended a process it did not start"
+    if key == "Pause":   # skips only a round of the session's own
+        env.key("Pause")
+        assert not wait_until(lambda: not process_alive(user.pid), 2), "Pause closed the user's emulator"
+    seconds = drill.escape(14.0, "Escape" if key == "Pause" else key)
+    drill.report("user's emulator (%s), %s" % ("ignores WM_CLOSE" if stubborn else "obeys", key), seconds, [])
+    assert process_alive(user.pid), "the saver closed or ended a process it did not start"
     assert len(drill.mame.starts()) == 1
     close_users_emulator(env, drill, user)
+
+
+def test_start_failing_after_4_5_s_is_a_failed_start_whatever_the_timers(env):
+    drill = Drill(env, "late", games=["pacman"])
+    drill.mame.switch("fake-exit-4500-3")
+    drill.start(PollTimer=3000, WaitForMESSTimer=3000)
+    drill.launches(2, timeout=60)
+    # Failed twice: passed over, "Searching..." stays, no third start.
+    assert not wait_until(lambda: len(drill.mame.starts()) > 2, 12), "a start that failed at 4.5 s counted as good"
+    drill.report("emulator fails after 4.5 s, poll and starting wait 3 s", drill.escape(1.0), [])
+
+
+def test_launcher_that_returns_is_followed_to_its_emulator(env):
+    drill = Drill(env, "launcher", games=["pacman"])
+    for tool in ("fakelaunch.exe", "fakemame.exe"):
+        shutil.copy(os.path.join(BUILD, tool), drill.mame.folder)
+    # Runs of 5.5 s are full runs; counted as failed starts, the game would be passed over after two.
+    drill.start(MamePath=winpath(os.path.join(drill.mame.folder, "fakelaunch.exe")), SystemChangeTimer=5500)
+    drill.launches(3, timeout=90)
+    drill.mame.switch("fake-ignore-close")
+    users = Emulator("drill-user")   # the user starts one beside ours; it obeys WM_CLOSE
+    user = env.start(users.exe, "pacman")
+    assert wait_until(users.starts, 10)
+    seconds = drill.escape(14.0)
+    assert seconds > 9, "ended before the close wait"
+    left = processes_of(drill.mame.folder)
+    drill.report("launcher returns at once, its emulator ignores WM_CLOSE", seconds, left)
+    assert not left, "the emulator the launcher started still runs"
+    assert process_alive(user.pid), "the user's emulator was closed"
+    close_users_emulator(env, drill, user)
+
+
+def test_escape_held_by_another_program_is_said_and_a_key_still_ends(env):
+    drill, out = Drill(env, "held", games=[]), os.path.join(WORK, "held.txt")
+    holder = env.start(os.path.join(BUILD, "windriver.exe"), "hotkey", 0x1B, 60, output=out)
+    try:
+        assert wait_until(lambda: "held" in open(out).read(), 10), "Escape could not be held"
+        drill.start()
+        note = (0, SCREEN[1] // 2 + 40) + SCREEN   # under "Searching...", as no game is found
+        assert wait_until(lambda: count(env.screenshot("held"), (0, 255, 0), note) > 200, 10), "nothing said"
+        drill.report("Escape held by another program, then a key", drill.escape(2.0, "space"), [])
+    finally:
+        holder.kill()   # it would hold the key for a minute
+
+
+def test_dark_after_minutes_ends_the_rounds_and_a_key_ends_the_session(env):
+    drill = Drill(env, "dark")
+    drill.start(DarkAfterMinutes=1, SystemChangeTimer=1000)
+    drill.launches(2)
+    black = lambda: env.screenshot("dark").getextrema() == ((0, 0),) * 3
+    assert wait_until(black, 90, 1.0), "no black screen after the minute"
+    assert not processes_of(drill.mame.folder), "an emulator runs in the dark"
+    launched = len(drill.mame.starts())
+    assert not wait_until(lambda: len(drill.mame.starts()) > launched, 3), "launched in the dark"
+    drill.report("dark after DarkAfterMinutes, then a key", drill.escape(2.0, "space"), [])
 
 
 def test_preview_fills_its_parent_asks_nothing_and_touches_no_emulator(env):

@@ -20,8 +20,10 @@
 //   fake-no-window      runs without any window until fake-stop appears (or 5 min)
 //   fake-hang-listxml   -listxml never answers (sleeps 10 min)
 //   fake-slow-listxml   -listxml answers after 300 ms, as a real emulator's start takes
+//   fake-exit-MS-CODE   the run ends by itself after MS ms with exit code CODE, as a failing start does
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 static std::string folder;        // the executable's folder, with a trailing backslash
@@ -140,8 +142,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
                          GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, instance,
                          nullptr))
         return 2;
+    WIN32_FIND_DATAA plan;
+    HANDLE found = FindFirstFileA((folder + "fake-exit-*").c_str(), &plan);
+    char *exitCode = nullptr;
+    if (found != INVALID_HANDLE_VALUE && FindClose(found))
+        SetTimer(nullptr, 0, strtoul(plan.cFileName + 10, &exitCode, 10), nullptr);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (message.message == WM_TIMER && exitCode)
+            ExitProcess(atoi(exitCode + 1));
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }

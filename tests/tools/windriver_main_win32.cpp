@@ -17,6 +17,7 @@
 //   select|selection HWND ID [INDEX]  select a list line (-1: none) / the selected line
 //   parent W H SECONDS         make a window to hold a preview; print its handle
 //   resources PID              GDI objects, user objects and handles of a process
+//   hotkey VK SECONDS          hold key VK as a hot key, as another program may; print "held"
 #include <windows.h>
 
 #include <cstdio>
@@ -166,6 +167,8 @@ int main(int argc, char **argv)
         }
         return 0;
     }
+    if (command == "hotkey" && argc == 4 && RegisterHotKey(nullptr, 1, 0, strtoul(argv[2], nullptr, 0)))
+        return printf("held\n"), Sleep(strtoul(argv[3], nullptr, 10) * 1000), 0;
     if (command == "resources" && argc == 3) {
         HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, strtoul(argv[2], nullptr, 10));
         DWORD handles = 0;

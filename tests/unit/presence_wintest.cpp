@@ -1,7 +1,8 @@
-// Signs of an emulator the saver did not launch, against real processes:
-// copies of the stand-in started by "the user". (Ending only what the saver
-// launched, and how long that ran, are seen end to end: tests/e2e/test_drills.py
-// and tests/e2e/test_rounds.py.)
+// Signs of an emulator the saver did not launch, and a launch the saver
+// follows, against real processes: copies of the stand-in started by "the
+// user", and one the presence code launches through the stand-in launcher
+// that returns at once. (Closing and ending only what the saver launched are
+// seen end to end: tests/e2e/test_drills.py.)
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -29,7 +30,14 @@ bool MameWindowShown()
     return FindWindowA("MAME", nullptr) != nullptr;
 }
 
-// A copy of the stand-in as NAME in a folder of its own, with fault switches.
+bool Runs(const char *exe)
+{
+    HANDLE process = GetMessProcessHandle(exe);
+    return process && CloseHandle(process);
+}
+
+// A copy of the stand-in as NAME in a folder of its own, beside the stand-in
+// launcher, with fault switches.
 struct StandIn {
     string folder, exe;
     StandIn(const string &name, std::initializer_list<const char *> switches)
@@ -40,6 +48,8 @@ struct StandIn {
         CreateDirectoryA(folder.c_str(), nullptr);
         exe = folder + name;
         CopyFileA((ExecutableFolder() + "fakemame.exe").c_str(), exe.c_str(), FALSE);
+        CopyFileA((ExecutableFolder() + "fakelaunch.exe").c_str(),
+                  (folder + "fakelaunch.exe").c_str(), FALSE);
         for (const char *file : switches)
             CloseHandle(CreateFileA((folder + file).c_str(), GENERIC_WRITE, 0, nullptr,
                                     CREATE_ALWAYS, 0, nullptr));
@@ -94,6 +104,21 @@ TEST_F(Presence, SignsOfAnEmulatorTheSaverDidNotLaunch)
     ASSERT_TRUE(WaitFor(MameWindowShown, 5000));
     EXPECT_TRUE(EmulatorPresent("notthere.exe")) << "any window of class MAME counts";
     AskEmulatorsToClose();
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(user.info.hProcess, 5000));
-    EXPECT_FALSE(EmulatorPresent("notthere.exe"));
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(user.info.hProcess, 1000))
+        << "the user's emulator was asked to close";
+}
+
+TEST_F(Presence, ALaunchIsFollowedToTheEndOfWhatItStarted)
+{
+    StandIn standIn("fakemame.exe", {"fake-exit-1500-3"});
+    string command = "\"" + standIn.folder + "fakelaunch.exe\" game";
+    DWORD launchedAt = GetTickCount();
+    ASSERT_TRUE(LaunchEmulator(&command[0], standIn.folder.c_str()));
+    ASSERT_TRUE(WaitFor([] { return MameWindowShown() && !Runs("fakelaunch.exe"); }, 5000));
+    EXPECT_TRUE(LaunchedEmulatorRunning()) << "the launcher has returned, what it started has not";
+    EXPECT_EQ(-1, LaunchedRunTime());
+    EXPECT_TRUE(WaitFor([] { return !LaunchedEmulatorRunning(); }, 5000));
+    EXPECT_EQ(0, LaunchedExitCode()) << "the launcher's, not its emulator's 3";
+    EXPECT_GE(LaunchedRunTime(), 1500);
+    EXPECT_LE(LaunchedRunTime(), static_cast<int64_t>(GetTickCount() - launchedAt));
 }
