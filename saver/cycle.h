@@ -24,7 +24,9 @@ enum CycleTimer {
 enum CycleHotKey { kHotKeyEscape = 1, kHotKeyPause = 2, kHotKeyBackspace = 3 };
 
 // What the cycle asks of its platform. Every call returns at once except
-// Sleep and EndLaunched, which only the end of the session uses.
+// Sleep (only the end of the session uses it) and EndLaunched (the end of
+// the session, and the dark screen once its wait is over), which may take
+// a moment.
 struct CyclePlatform {
     void *context;
     uint64_t (*Now)(void *context);   // milliseconds, never going back
