@@ -1,23 +1,28 @@
 # The configuration dialog of the real Quillmere.scr /c under Wine: what it
-# shows, its commands and buttons, the allowed-systems list filled through the
-# stand-in emulator with real reports, what OK stores in the real registry.
-# One opening of the dialog per starting key.
+# shows, its commands, buttons and keys, the allowed-systems list filled
+# through the stand-in emulator with real reports, what OK stores in the real
+# registry and what it refuses. One opening of the dialog per starting key.
 import os
 import re
 import time
 
-from harness import WORK, Emulator, parse_info, wait_until, winpath
+import pytest
+
+from harness import ROOT, WORK, Emulator, parse_info, wait_until, winpath
 
 MESS_DEFAULT = "-skip_gameinfo -skip_warnings -nonu  -nowindow"
 MAME_DEFAULT = "-skip_gameinfo -nowindow"
 LINES_705 = ["705p3prg bin", "705p3prg rom"]   # two cartridge slots, bin and rom each
 LINES_1292 = ["1292apvs bin", "1292apvs pgm", "1292apvs rom", "1292apvs tvc"]
-WS_VISIBLE = 0x10000000
+WS_VISIBLE, WS_TABSTOP = 0x10000000, 0x00010000
+TIMERS = "takes a whole number of milliseconds from 1000 (1 second) to 86400000 (24 hours). Nothing was saved."
+with open(os.path.join(ROOT, "resources", "resource.h")) as header:
+    VERSION = re.search(r'QUILLMERE_VERSION_TEXT "([^"]+)"', header.read()).group(1)
 
 
 class Dialog:
-    def __init__(self, env):
-        self.env, self.proc = env, env.start_saver("/c")
+    def __init__(self, env, mode="/c", **start):
+        self.env, self.proc = env, env.start_saver(mode, **start)
         self.hwnd = env.wait_window("#32770", "Quillmere", 15000)
         assert self.hwnd, "no configuration dialog"
 
@@ -44,11 +49,19 @@ class Dialog:
         time.sleep(0.5)
         self.get(100)
 
-    def expect_message(self, caption, text=None):
+    def expect_message(self, caption, text=None):   # text: the first line of the box's text
         box = self.env.message_box(10000)
         assert box and box["caption"] == caption and text in (None, box["text"]), box
         self.env.driver("answer", box["hwnd"])
         assert wait_until(lambda: self.env.window_info(box["hwnd"]) is None, 10), "the box stays"
+
+    def children(self):
+        return [parse_info(line) for line in self.env.driver("children", self.hwnd)[1].splitlines()]
+
+    def focus(self, control):   # a real click into a control, which takes the keyboard focus
+        box = next(c["rect"] for c in self.children() if c["id"] == control)
+        self.env.click((box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
+        assert wait_until(lambda: self.env.driver("focus", self.hwnd)[1].strip() == str(control), 5)
 
     def expect_open(self):
         assert self.proc.poll() is None, "the dialog's process ended"
@@ -93,25 +106,37 @@ def multi_sz(lines):
 
 def test_without_a_key_defaults_layout_keys_buttons_and_ok(env):
     assert export(env) is None
-    d = Dialog(env)
-    assert [d.get(c) for c in (100, 104, 107, 126, 129, 119, 103, 131, 110, 114)] == \
-        ["", "", "", "", "", "", MESS_DEFAULT, MAME_DEFAULT, "60000", "1000"]
+    parent_proc, parent = env.preview_parent(seconds=60)
+    d = Dialog(env, "/c:" + parent)   # owned by the window the display settings name
+    assert [d.get(c) for c in (100, 104, 107, 126, 129, 119, 103, 131, 110, 114, 135)] == \
+        ["", "", "", "", "", "", MESS_DEFAULT, MAME_DEFAULT, "60000", "1000", "60"]
     assert env.driver("check", d.hwnd, 133)[1].strip() == "0" and d.lines() == []
-
-    # Every control of the dialog shows.
     dialog = env.window_info(d.hwnd)
-    assert dialog["title"] == "Quillmere" and dialog["style"] & WS_VISIBLE
-    children = [parse_info(line) for line in env.driver("children", d.hwnd)[1].splitlines()]
-    assert [c["visible"] for c in children if c["parent"] == d.hwnd] == [1] * 35
-    box = next(c["rect"] for c in children if c["id"] == 110)
+    assert dialog["title"] == "Quillmere" and dialog["style"] & WS_VISIBLE and dialog["owner"] == int(parent)
 
-    # Typed keys reach a box; nothing is saved before OK.
-    env.click((box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
-    env.key("End", "7")
-    assert wait_until(lambda: d.get(110) == "600007", 5), d.get(110)
+    # Every control shows. The tab order runs down the left column, then the
+    # right one, then the rows under both, each row left to right.
+    children = [c for c in d.children() if c["parent"] == d.hwnd]
+    assert len(children) == 41 and all(c["visible"] for c in children)
+    split, rows_top = [next(c["rect"][n] for c in children if c["id"] == i) for n, i in ((0, 116), (1, 133))]
+    order = [(c["rect"][1] >= rows_top, c["rect"][0] >= split and c["rect"][1] < rows_top, c["rect"][1], c["rect"][0])
+             for c in children if c["style"] & WS_TABSTOP]
+    assert order == sorted(order), [c["id"] for c in children if c["style"] & WS_TABSTOP]
+
+    # Each label's access key reaches its box; typed keys reach a box; nothing is saved before OK.
+    d.focus(110)
+    for key, box in (("x", 100), ("s", 104), ("b", 107), ("o", 103), ("m", 126), ("r", 129), ("t", 131),
+                     ("c", 110), ("p", 114), ("g", 135)):
+        env.key("alt+" + key, "7")
+        assert wait_until(lambda: d.get(box) == "7", 5), (key, d.get(box))
+    d.focus(110)
+    env.key("End", "0", "0", "0", "0", "7")
+    assert wait_until(lambda: d.get(110) == "700007", 5), d.get(110)
+    for box, text in ((100, ""), (104, ""), (107, ""), (126, ""), (129, ""), (114, "1000"), (135, "60")):
+        d.set(box, text)
     assert export(env) is None, "something was saved"
 
-    # The Default buttons set their own option; About shows its box.
+    # The Default buttons set their own option; About shows its box with the version.
     d.set(103, "-mine")
     d.set(131, "-mine too")
     d.click(123)
@@ -119,19 +144,81 @@ def test_without_a_key_defaults_layout_keys_buttons_and_ok(env):
     d.click(132)
     assert wait_until(lambda: d.get(131) == MAME_DEFAULT, 10)
     d.click(122)
-    d.expect_message("About Quillmere", "Quillmere")   # the first of its three lines
+    d.expect_message("About Quillmere", "Quillmere " + VERSION)
     d.expect_open()
 
     d.end(201)
+    parent_proc.kill()
     values = export(env)
     assert values == {
         "MessPath": ("REG_SZ", ""), "MessSoftwarePath": ("REG_SZ", ""), "MessBiosPath": ("REG_SZ", ""),
         "MessOption": ("REG_SZ", MESS_DEFAULT), "MamePath": ("REG_SZ", ""), "MameRomsPath": ("REG_SZ", ""),
         "MameOption": ("REG_SZ", MAME_DEFAULT), "MameCheckOnlyPerfect": ("REG_DWORD", 0),
-        "SystemChangeTimer": ("REG_DWORD", 600007), "SplashScreenTimer": ("REG_DWORD", 1000),
-        "WaitForMESSTimer": ("REG_DWORD", 2000), "PollTimer": ("REG_DWORD", 100),
+        "SystemChangeTimer": ("REG_DWORD", 700007), "SplashScreenTimer": ("REG_DWORD", 1000),
+        "WaitForMESSTimer": ("REG_DWORD", 2000), "PollTimer": ("REG_DWORD", 100), "DarkAfterMinutes": ("REG_DWORD", 60),
         "SystemsList": ("hex(7)", b"\0\0")}   # one NUL, as the registry keeps it in UTF-16
     assert env.reg_query("SystemsList")[0] == "REG_MULTI_SZ"
+
+
+@pytest.mark.parametrize("way,saved", [("Escape", False), ("Return", True), ("close box", False), ("alt+F4", False),
+                                       ("WM_CLOSE", False)])
+def test_ways_to_close(env, way, saved):
+    d = Dialog(env)
+    d.set(110, "5000")
+    d.focus(114)
+    if way == "close box":   # the title bar's x, drawn by Wine at the right end of the caption
+        rect = env.window_info(d.hwnd)["rect"]
+        env.click(rect[2] - 12, rect[1] + 12)
+    elif way == "WM_CLOSE":
+        assert env.driver("close", "#32770")[0] == 0
+    else:
+        env.key(way)
+    assert d.proc.wait(timeout=20) == 0
+    assert (export(env) or {}).get("SystemChangeTimer") == (("REG_DWORD", 5000) if saved else None)
+
+
+def test_timer_and_path_boxes_refuse_what_they_cannot_hold_and_save_nothing(env):
+    d = Dialog(env)
+    d.focus(110)
+    env.key("End", "x", "minus", "comma", "5")   # the box takes digits only
+    assert wait_until(lambda: d.get(110) == "600005", 5), d.get(110)
+    rows = [(110, "abc", '"Change system every" ' + TIMERS), (110, "0", '"Change system every" ' + TIMERS),
+            (110, "60,000", '"Change system every" ' + TIMERS), (114, "-5", '"Splash screen lasts" ' + TIMERS),
+            (114, "86400001", '"Splash screen lasts" ' + TIMERS),
+            (135, "1441", '"Go dark after" takes a whole number of minutes from 0 (never) to 1440 (24 hours). '
+                          'Nothing was saved.'),
+            (129, "x" * 1024, '"MAME ROMs path" holds more than 1023 characters: the setting cannot keep it whole. '
+                              'Shorten it; nothing was saved.')]
+    for box, text, message in rows:
+        kept = d.get(box)
+        d.set(box, text)
+        d.click(201)
+        d.expect_message("Quillmere", message)
+        assert env.driver("focus", d.hwnd)[1].strip() == str(box), text
+        d.set(box, kept)
+    d.expect_open()
+    assert export(env) is None
+    for box, text in ((110, "1000"), (114, "86400000"), (135, "0"), (129, "y" * 1023)):
+        d.set(box, text)
+    d.end(201)
+    values = export(env)
+    assert [values[n][1] for n in ("SystemChangeTimer", "SplashScreenTimer", "DarkAfterMinutes", "MameRomsPath")] == [
+        1000, 86400000, 0, "y" * 1023]
+
+
+@pytest.mark.parametrize("dpi", [96, 144])
+def test_every_label_whole_at_96_and_144_dpi(env, dpi):
+    desktop = r"HKCU\Control Panel\Desktop"
+    env.wine("reg", "add", desktop, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f", check=True)
+    try:
+        d = Dialog(env)
+        measured = [[int(v) for v in line.split()] for line in env.driver("fit", d.hwnd, "MS Shell Dlg", 8)[1].splitlines()]
+        assert len(measured) == 15 and all(w <= room and h <= height for _, w, h, room, height in measured), measured
+        rect = env.window_info(d.hwnd)["rect"]
+        env.screenshot("dialog-%d" % dpi).crop(rect).save(os.path.join(WORK, "dialog-%d.png" % dpi))
+        d.end(203)
+    finally:
+        env.wine("reg", "add", desktop, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "96", "/f", check=True)
 
 
 def test_odd_values_load_by_their_rules_and_save_as_shown(env):
@@ -146,19 +233,22 @@ def test_odd_values_load_by_their_rules_and_save_as_shown(env):
     packed = odd + ["sys%04d ext%03d" % (i, i) for i in range(1000)]
     fits = [line for n, line in enumerate(packed) if sum(len(l) + 1 for l in packed[:n + 1]) <= 10240]
     shown = ["c64 crt", "m" * 63 + " " + "x" * 23, "nes nes", "nes nes", "solo "] + fits[len(odd):]
+    # A timer out of its range (a number of the wrong size among them) shows,
+    # and is saved as, its default.
     env.configure(MessSoftwarePath="x" * 1024, MessBiosPath="y" * 1023, MameRomsPath=b"z" * 1024, MessOption=b"-opts",
                   MameOption=" ", MessPath="mess.exe", SystemChangeTimer="12345678", SplashScreenTimer=b"\x10\x27",
-                  WaitForMESSTimer=0xFFFFFFF9, PollTimer=0x7FFFFFFF, SystemsList=packed, MameCheckOnlyPerfect=1)
+                  WaitForMESSTimer=0xFFFFFFF9, PollTimer=0x7FFFFFFF, SystemsList=packed, MameCheckOnlyPerfect=1,
+                  DarkAfterMinutes=0xFFFFFFFB)
     d = Dialog(env)
-    assert [d.get(c) for c in (104, 107, 129, 103, 131, 100, 110, 114)] == [
-        "", "y" * 1023, "", "-opts", " ", "mess.exe", "60000", "10000"]
+    assert [d.get(c) for c in (104, 107, 129, 103, 131, 100, 110, 114, 135)] == [
+        "", "y" * 1023, "", "-opts", " ", "mess.exe", "60000", "10000", "60"]
     assert len(fits) < len(packed) and d.lines() == sorted(shown, key=str.lower)
     assert env.driver("check", d.hwnd, 133)[1].strip() == "1"
     d.end(201)
     values = export(env)
     assert values["SystemsList"][1] == multi_sz(sorted(shown, key=str.lower))
-    assert [values[n][1] for n in ("MessPath", "MameOption", "WaitForMESSTimer", "PollTimer")] == [
-        "mess.exe", " ", 0xFFFFFFF9, 0x7FFFFFFF]
+    assert [values[n][1] for n in ("MessPath", "MameOption", "WaitForMESSTimer", "PollTimer", "SystemChangeTimer",
+                                   "DarkAfterMinutes")] == ["mess.exe", " ", 0xFFFFFFF9, 0x7FFFFFFF, 60000, 60]
 
 
 def test_deleting_lines_then_cancel_leaves_the_registry_as_it_was(env):
@@ -218,16 +308,33 @@ def test_allowed_systems_from_the_emulator_and_browsing(env):
     d.click(121)
     d.expect_lines([])
 
-    # Browsing: the chosen executable fills the folders beside it.
+    # Browsing: the chosen executable fills the folders beside it. The file
+    # picker starts in the folder of the box's path, with "All files" too.
     boxes = (100, 104, 107, 126, 129)
     for button, emu in ((202, mess), (127, mame)):
         chooser = d.file_dialog(button)
-        env.driver("set", chooser, 1148, emu.win_exe)
+        assert env.driver("list", chooser, 1136)[1].split("\n")[1] == "All files", env.driver("list", chooser, 1136)
+        env.driver("set", chooser, 1148, "mess.exe" if emu is mess else emu.win_exe)
         d.click(1, chooser)
         assert wait_until(lambda: d.get(100 if emu is mess else 126) == emu.win_exe, 10)
     assert [d.get(c) for c in boxes] == [mess.win_exe, mess.win_folder + r"\software",
                                          mess.win_folder + r"\roms", mame.win_exe,
                                          mame.win_folder + r"\roms"]
+    # The folder pickers, each titled for its box, start at the box's folder:
+    # Cancel leaves the box as it was, OK gives that folder back (as the shell
+    # writes it: the drive letter in capitals).
+    for button, box, title in ((140, 104, "MESS software folder"), (141, 107, "MESS BIOS folder"),
+                               (142, 129, "MAME ROMs folder")):
+        folder = d.get(box)
+        os.makedirs(folder[2:].replace("\\", "/"), exist_ok=True)
+        d.set(box, "z" + folder[1:])
+        for answer, shown in ((2, "z" + folder[1:]), (1, folder)):
+            d.click(button)
+            picker = env.wait_window("#32770", "Browse for Folder", 10000)
+            assert picker and env.window_info(picker)["owner"] == d.hwnd
+            assert env.driver("get", picker, 14146)[1].strip() == title
+            env.driver("answer", picker, answer)
+            assert wait_until(lambda: d.get(box) == shown and env.window_info(picker) is None, 10), (title, d.get(box))
     # Every entry of the software folder is asked about; the file adds nothing.
     d.click(117)
     d.expect_lines(LINES_1292 + LINES_705, timeout=60)

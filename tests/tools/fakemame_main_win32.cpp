@@ -10,7 +10,10 @@
 //                            full-screen top-level window of class "MAME" and
 //                            exits when that window gets WM_CLOSE (logging
 //                            "close<TAB>pid"); "args<TAB>pid<TAB>word..." logs
-//                            the words the C runtime split the line into.
+//                            the words the C runtime split the line into, and
+//                            "wide<TAB>pid<TAB>command line" the line as Windows
+//                            holds it (GetCommandLineW), in UTF-8 whatever the
+//                            code page.
 //
 // Fault switches, as files beside the executable:
 //   fake-ignore-close   the window ignores WM_CLOSE
@@ -119,6 +122,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     for (int i = 1; i < __argc; ++i)
         words += std::string("\t") + __argv[i];
     AppendLog(words);
+    char wide[32768];
+    if (WideCharToMultiByte(CP_UTF8, 0, GetCommandLineW(), -1, wide, sizeof wide, nullptr, nullptr) > 0)
+        AppendLog("wide\t" + std::to_string(GetCurrentProcessId()) + "\t" + wide);
     if (SwitchOn("fake-quit") || (__argc > 1 && SwitchOn(("fake-quit-" + std::string(__argv[__argc - 1])).c_str())))
         return 0;
     if (SwitchOn("fake-crash"))

@@ -6,18 +6,24 @@
 //   wait CLASS TITLE MS        wait for a top-level window ("-" for any); print its handle
 //   gone CLASS MS              wait until no top-level window of CLASS exists
 //   close CLASS                send WM_CLOSE to the first top-level window of CLASS
-//   info HWND                  class, title, styles, parent, rectangle, visibility, pid, id
+//   info HWND                  class, title, styles, parent, rectangle, visibility, pid, id, owner
 //   children HWND              one "info" line per child window
+//   focus HWND                 the id of the control that has the keyboard focus in HWND's thread
+//   fit HWND FACE POINTS       per label and check box: "id needed-width needed-height width height",
+//                              its text measured in the dialog's font against its client area
+//   extent TEXT                the width in pixels of TEXT in the splash's 56-point title font
 //   msgbox MS                  wait for a message box; print its handle, caption and text
 //   answer HWND [ID]           press a dialog's button (IDOK by default), posted
-//   get|set HWND ID [TEXT]     a control's text
+//   get|set HWND ID [TEXT]     a control's text, in UTF-8
 //   click HWND ID              press a button (posted, so a modal box it opens does not block)
 //   check HWND ID              a check box's state
-//   list HWND ID               a list box's lines, one per output line
+//   list HWND ID               a list box's or combo box's lines, one per output line
 //   select|selection HWND ID [INDEX]  select a list line (-1: none) / the selected line
 //   parent W H SECONDS         make a window to hold a preview; print its handle
 //   resources PID              GDI objects, user objects and handles of a process
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -44,10 +50,45 @@ static BOOL CALLBACK PrintInfo(HWND window, LPARAM)
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     printf("hwnd=%llu class=%s title=%s style=0x%08lx exstyle=0x%08lx parent=%llu rect=%ld,%ld,%ld,%ld "
-           "visible=%d pid=%lu id=%ld\n",
+           "visible=%d pid=%lu id=%ld owner=%llu\n",
            Number(window), className, title, static_cast<unsigned long>(GetWindowLongA(window, GWL_STYLE)),
            static_cast<unsigned long>(GetWindowLongA(window, GWL_EXSTYLE)), Number(GetParent(window)), r.left,
-           r.top, r.right, r.bottom, IsWindowVisible(window) ? 1 : 0, pid, static_cast<long>(GetDlgCtrlID(window)));
+           r.top, r.right, r.bottom, IsWindowVisible(window) ? 1 : 0, pid, static_cast<long>(GetDlgCtrlID(window)),
+           Number(GetWindow(window, GW_OWNER)));
+    return TRUE;
+}
+
+static std::string Utf8(const wchar_t *wide)
+{
+    static char text[65536];
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+    return text;
+}
+
+// A label's or check box's text measured as the control draws it (word-wrapped,
+// access-key marks left out), in the dialog's font, against its client area. The
+// font is made here as the dialog manager makes it from the template: another
+// process's font handle cannot be selected.
+static BOOL CALLBACK PrintFit(HWND control, LPARAM font)
+{
+    wchar_t className[32] = L"", text[1024] = L"";
+    GetClassNameW(control, className, 32);
+    LONG style = GetWindowLongW(control, GWL_STYLE);
+    bool label = lstrcmpiW(className, L"Static") == 0 && (style & SS_TYPEMASK) <= SS_RIGHT;
+    bool box = lstrcmpiW(className, L"Button") == 0 && (style & BS_TYPEMASK) == BS_AUTOCHECKBOX;
+    if ((!label && !box) || !GetWindowTextW(control, text, 1024))
+        return TRUE;
+    RECT client;
+    GetClientRect(control, &client);
+    // A check box draws its text beside the box.
+    int width = client.right - (box ? GetSystemMetrics(SM_CXMENUCHECK) + 4 : 0);
+    HDC dc = GetDC(control);
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(font));
+    RECT needed = {0, 0, width, 0};
+    DrawTextW(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    printf("%d %ld %ld %d %ld\n", GetDlgCtrlID(control), needed.right, needed.bottom, width, client.bottom);
     return TRUE;
 }
 
@@ -84,6 +125,8 @@ template <typename Seek> static int Within(const char *ms, Seek seek)
 int main(int argc, char **argv)
 {
     setvbuf(stdout, nullptr, _IONBF, 0);
+    int wideCount = 0;
+    wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), &wideCount);
     const std::string command = argc > 1 ? argv[1] : "";
     const char *any = argc > 3 && strcmp(argv[3], "-") != 0 ? argv[3] : nullptr;
     if (command == "wait" && argc == 5)
@@ -100,6 +143,35 @@ int main(int argc, char **argv)
         if (!IsWindow(window))
             return 1;
         return command == "info" ? (PrintInfo(window, 0), 0) : (EnumChildWindows(window, PrintInfo, 0), 0);
+    }
+    if (command == "focus" && argc == 3) {
+        GUITHREADINFO thread = {};
+        thread.cbSize = sizeof thread;
+        DWORD id = GetWindowThreadProcessId(ToWindow(argv[2]), nullptr);
+        return id && GetGUIThreadInfo(id, &thread) ? (printf("%d\n", GetDlgCtrlID(thread.hwndFocus)), 0) : 1;
+    }
+    if (command == "fit" && argc == 5 && wideCount == 5) {
+        HDC screen = GetDC(nullptr);
+        HFONT font = CreateFontW(-MulDiv(atoi(argv[4]), GetDeviceCaps(screen, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL, FALSE,
+                                 FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, wide[3]);
+        ReleaseDC(nullptr, screen);
+        bool found = IsWindow(ToWindow(argv[2]));
+        if (found)
+            EnumChildWindows(ToWindow(argv[2]), PrintFit, reinterpret_cast<LPARAM>(font));
+        DeleteObject(font);
+        return found ? 0 : 1;
+    }
+    if (command == "extent" && argc == 3 && wideCount == 3) {
+        HDC dc = GetDC(nullptr);
+        HFONT font = CreateFontW(-MulDiv(56, GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0, 900, FALSE, FALSE, FALSE,
+                                 DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial");
+        HGDIOBJ previous = SelectObject(dc, font);
+        SIZE size = {};
+        GetTextExtentPoint32W(dc, wide[2], lstrlenW(wide[2]), &size);
+        SelectObject(dc, previous);
+        DeleteObject(font);
+        ReleaseDC(nullptr, dc);
+        return printf("%ld\n", size.cx) > 0 ? 0 : 1;
     }
     if (command == "msgbox" && argc == 3)
         return Within(argv[2], [] {
@@ -120,13 +192,13 @@ int main(int argc, char **argv)
     if (argc >= 4 && (command == "get" || command == "set" || command == "click" || command == "check" ||
                       command == "list" || command == "select" || command == "selection")) {
         HWND control = GetDlgItem(ToWindow(argv[2]), atoi(argv[3]));
-        static char text[65536];
+        static wchar_t box[32768];
         if (!control)
             return 1;
         if (command == "get")
-            printf("%s\n", SendMessageA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text)) >= 0 ? text : "");
-        else if (command == "set" && argc == 5)
-            SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4]));
+            printf("%s\n", SendMessageW(control, WM_GETTEXT, 32768, reinterpret_cast<LPARAM>(box)) >= 0 ? Utf8(box).c_str() : "");
+        else if (command == "set" && argc == 5 && wideCount == 5)
+            SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide[4]));
         else if (command == "click")
             PostMessageA(control, BM_CLICK, 0, 0);
         else if (command == "check" || command == "selection")
@@ -136,11 +208,14 @@ int main(int argc, char **argv)
         else if (command != "list")
             return 2;
         // Wine answers LB_GETTEXT across processes in UTF-16 whatever was asked, so ask for UTF-16.
-        for (LRESULT i = 0; command == "list" && i < SendMessageW(control, LB_GETCOUNT, 0, 0); ++i) {
-            wchar_t wide[2048] = L"";
-            SendMessageW(control, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide));
-            WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-            printf("%s\n", text);
+        // A combo box's list answers the same questions under other names.
+        wchar_t className[32] = L"";
+        GetClassNameW(control, className, 32);
+        bool combo = lstrcmpiW(className, L"ComboBox") == 0;
+        for (LRESULT i = 0; command == "list" && i < SendMessageW(control, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0); ++i) {
+            wchar_t line[2048] = L"";
+            SendMessageW(control, combo ? CB_GETLBTEXT : LB_GETTEXT, i, reinterpret_cast<LPARAM>(line));
+            printf("%s\n", Utf8(line).c_str());
         }
         return 0;
     }
