@@ -62,8 +62,7 @@ def parse_info(line):   # a windriver "info" line as a dict (the title may hold 
         end = rest.find(" %s=" % following) if following else len(rest)
         info[name], rest = rest[len(name) + 1:end], rest[end + 1:]
     info["rect"] = tuple(int(v) for v in info["rect"].split(","))
-    return dict(info, **{n: int(info[n], 0) for n in ("hwnd", "parent", "pid", "visible", "id", "style", "exstyle",
-                                                      "owner")})
+    return dict(info, **{n: int(info[n], 0) for n in names if n not in ("class", "title", "rect")})
 
 
 class Environment:

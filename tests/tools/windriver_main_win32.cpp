@@ -9,9 +9,8 @@
 //   info HWND                  class, title, styles, parent, rectangle, visibility, pid, id, owner
 //   children HWND              one "info" line per child window
 //   focus HWND                 the id of the control that has the keyboard focus in HWND's thread
-//   fit HWND FACE POINTS       per label and check box: "id needed-width needed-height width height",
-//                              its text measured in the dialog's font against its client area
-//   extent TEXT                the width in pixels of TEXT in the splash's 56-point title font
+//   measure FACE POINTS WEIGHT WIDTH TEXT   "width height" that TEXT needs in that font, drawn
+//                              word-wrapped within WIDTH as a label draws it (0: one line)
 //   msgbox MS                  wait for a message box; print its handle, caption and text
 //   answer HWND [ID]           press a dialog's button (IDOK by default), posted
 //   get|set HWND ID [TEXT]     a control's text, in UTF-8
@@ -63,33 +62,6 @@ static std::string Utf8(const wchar_t *wide)
     static char text[65536];
     WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof text, nullptr, nullptr);
     return text;
-}
-
-// A label's or check box's text measured as the control draws it (word-wrapped,
-// access-key marks left out), in the dialog's font, against its client area. The
-// font is made here as the dialog manager makes it from the template: another
-// process's font handle cannot be selected.
-static BOOL CALLBACK PrintFit(HWND control, LPARAM font)
-{
-    wchar_t className[32] = L"", text[1024] = L"";
-    GetClassNameW(control, className, 32);
-    LONG style = GetWindowLongW(control, GWL_STYLE);
-    bool label = lstrcmpiW(className, L"Static") == 0 && (style & SS_TYPEMASK) <= SS_RIGHT;
-    bool box = lstrcmpiW(className, L"Button") == 0 && (style & BS_TYPEMASK) == BS_AUTOCHECKBOX;
-    if ((!label && !box) || !GetWindowTextW(control, text, 1024))
-        return TRUE;
-    RECT client;
-    GetClientRect(control, &client);
-    // A check box draws its text beside the box.
-    int width = client.right - (box ? GetSystemMetrics(SM_CXMENUCHECK) + 4 : 0);
-    HDC dc = GetDC(control);
-    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(font));
-    RECT needed = {0, 0, width, 0};
-    DrawTextW(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
-    SelectObject(dc, previous);
-    ReleaseDC(control, dc);
-    printf("%d %ld %ld %d %ld\n", GetDlgCtrlID(control), needed.right, needed.bottom, width, client.bottom);
-    return TRUE;
 }
 
 // A message box: a visible dialog with the static text control 0xFFFF.
@@ -150,28 +122,16 @@ int main(int argc, char **argv)
         DWORD id = GetWindowThreadProcessId(ToWindow(argv[2]), nullptr);
         return id && GetGUIThreadInfo(id, &thread) ? (printf("%d\n", GetDlgCtrlID(thread.hwndFocus)), 0) : 1;
     }
-    if (command == "fit" && argc == 5 && wideCount == 5) {
-        HDC screen = GetDC(nullptr);
-        HFONT font = CreateFontW(-MulDiv(atoi(argv[4]), GetDeviceCaps(screen, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL, FALSE,
-                                 FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, wide[3]);
-        ReleaseDC(nullptr, screen);
-        bool found = IsWindow(ToWindow(argv[2]));
-        if (found)
-            EnumChildWindows(ToWindow(argv[2]), PrintFit, reinterpret_cast<LPARAM>(font));
-        DeleteObject(font);
-        return found ? 0 : 1;
-    }
-    if (command == "extent" && argc == 3 && wideCount == 3) {
+    if (command == "measure" && argc == 7 && wideCount == 7) {   // the font made here as the dialog or splash makes it
         HDC dc = GetDC(nullptr);
-        HFONT font = CreateFontW(-MulDiv(56, GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0, 900, FALSE, FALSE, FALSE,
-                                 DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial");
-        HGDIOBJ previous = SelectObject(dc, font);
-        SIZE size = {};
-        GetTextExtentPoint32W(dc, wide[2], lstrlenW(wide[2]), &size);
-        SelectObject(dc, previous);
-        DeleteObject(font);
+        HGDIOBJ previous = SelectObject(dc, CreateFontW(-MulDiv(atoi(argv[3]), GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0,
+                                                        atoi(argv[4]), 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, wide[2]));
+        RECT needed = {0, 0, atoi(argv[5]), 0};
+        UINT lines = needed.right ? DT_WORDBREAK | DT_EXPANDTABS : DT_SINGLELINE | DT_NOPREFIX;
+        DrawTextW(dc, wide[6], -1, &needed, DT_CALCRECT | lines);
+        DeleteObject(SelectObject(dc, previous));
         ReleaseDC(nullptr, dc);
-        return printf("%ld\n", size.cx) > 0 ? 0 : 1;
+        return printf("%ld %ld\n", needed.right, needed.bottom) > 0 ? 0 : 1;
     }
     if (command == "msgbox" && argc == 3)
         return Within(argv[2], [] {
