@@ -78,7 +78,7 @@ def test_names_reach_the_emulator_and_the_title_card_whole_or_not_at_all(env, lo
         if "Japanese" in case and locale == CP932:
             shots[-1].save(os.path.join(WORK, "title-card-japanese-%s.png" % code_page))
     # A second launch repeats a name only when no other can be chosen.
-    launches, received = 1 if chosen else 2, lambda: [e[2] for e in mess.log() if e[0] == "wide"]
+    launches, received = 1 if chosen else 2, lambda: [e[3] for e in mess.log() if e[0] == "start"]
     assert wait_until(lambda: len(received()) >= launches, 40), mess.log()
     assert all(line.endswith(' nes -cartridge "%s"' % paths[name]) for line in received()[:launches]), mess.log()
     env.key("Escape")

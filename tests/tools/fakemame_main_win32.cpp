@@ -6,14 +6,13 @@
 //                            emulator's "No matching machines found" line on
 //                            standard error and exits 5.
 //   fakemame anything else   appends "start<TAB>pid<TAB>current folder<TAB>
-//                            command line" to fakemame.log beside it, opens a
+//                            command line" to fakemame.log beside it (the line as
+//                            Windows holds it, GetCommandLineW, in UTF-8 whatever
+//                            the code page), opens a
 //                            full-screen top-level window of class "MAME" and
 //                            exits when that window gets WM_CLOSE (logging
 //                            "close<TAB>pid"); "args<TAB>pid<TAB>word..." logs
-//                            the words the C runtime split the line into, and
-//                            "wide<TAB>pid<TAB>command line" the line as Windows
-//                            holds it (GetCommandLineW), in UTF-8 whatever the
-//                            code page.
+//                            the words the C runtime split the line into.
 //
 // Fault switches, as files beside the executable:
 //   fake-ignore-close   the window ignores WM_CLOSE
@@ -116,15 +115,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 
     char current[MAX_PATH] = "";
     GetCurrentDirectoryA(sizeof current, current);
-    AppendLog("start\t" + std::to_string(GetCurrentProcessId()) + "\t" + current + "\t" + commandLine);
+    char wide[32768] = "";
+    WideCharToMultiByte(CP_UTF8, 0, GetCommandLineW(), -1, wide, sizeof wide, nullptr, nullptr);
+    AppendLog("start\t" + std::to_string(GetCurrentProcessId()) + "\t" + current + "\t" + wide);
     // The words as the C runtime split them: what a real emulator would see.
     std::string words = "args\t" + std::to_string(GetCurrentProcessId());
     for (int i = 1; i < __argc; ++i)
         words += std::string("\t") + __argv[i];
     AppendLog(words);
-    char wide[32768];
-    if (WideCharToMultiByte(CP_UTF8, 0, GetCommandLineW(), -1, wide, sizeof wide, nullptr, nullptr) > 0)
-        AppendLog("wide\t" + std::to_string(GetCurrentProcessId()) + "\t" + wide);
     if (SwitchOn("fake-quit") || (__argc > 1 && SwitchOn(("fake-quit-" + std::string(__argv[__argc - 1])).c_str())))
         return 0;
     if (SwitchOn("fake-crash"))
