@@ -139,13 +139,16 @@ ZipMemberResult ReadZipEntry(ZipHandle *zip, const ZipEntry *entry, unsigned cha
     return result;
 }
 
-// Scans the directory of zip for memberName; the matching entry, or null.
+// Scans the directory of zip for memberName, as stored or as the active code
+// page writes the stored name; the matching entry, or null.
 static ZipEntry *FindEntry(ZipHandle *zip, const char *memberName)
 {
     // A stored name holding a NUL byte is not the name it starts with.
     const size_t length = strlen(memberName);
+    char name[1024];
     while (ZipEntry *entry = readzip(zip))
-        if (entry->nameLength == length && memcmp(entry->name, memberName, length) == 0)
+        if ((entry->nameLength == length && memcmp(entry->name, memberName, length) == 0) ||
+            (ZipEntryName(entry, name, sizeof name) && strcmp(name, memberName) == 0))
             return entry;
     return nullptr;
 }

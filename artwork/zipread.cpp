@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "base/codepage.h"
 #include "base/files.h"
 
 static const unsigned char ecdsig[4] = {'P', 'K', 0x05, 0x06};
@@ -213,6 +214,13 @@ ZipEntry *readzip(ZipHandle *zip)
     uint64_t next = nameEnd + entry.extraLength + entry.commentLength;
     zip->cdPosition = next > zip->directorySize ? zip->directorySize : static_cast<uint32_t>(next);
     return &entry;
+}
+
+bool ZipEntryName(const ZipEntry *entry, char *name, size_t size)
+{
+    const uint16_t kUtf8Name = 0x0800;   // flag bit 11
+    return ToActiveCodePage(entry->name, entry->nameLength, (entry->flags & kUtf8Name) != 0, name,
+                            size);
 }
 
 void closezip(ZipHandle *zip)

@@ -7,6 +7,7 @@
 // Calling order: openzip, then readzip any number of times (each call gives
 // the next record), then closezip once. There is no rewind.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -63,6 +64,12 @@ ZipHandle *openzip(const char *path);
 // valid until the next readzip or closezip), or nullptr at the end of the
 // directory or on a bad record. After a bad record every later call fails too.
 ZipEntry *readzip(ZipHandle *zip);
+
+// The entry's name in the active code page, into name (size bytes): flag bit
+// 11 says the stored name is UTF-8, otherwise it is code page 437. False (and
+// name empty) when its bytes are not valid in that encoding, it does not fit,
+// or the code page cannot hold one of its characters.
+bool ZipEntryName(const ZipEntry *entry, char *name, size_t size);
 
 // Releases the handle and everything it holds. zip comes from openzip;
 // null is accepted and does nothing.

@@ -22,6 +22,8 @@ struct DialogControls {
     // A message box owned by the dialog with the error icon.
     void (*ShowError)(void *dialog, const char *text, const char *title);
     void (*EndDialog)(void *dialog, int result);
+    // Puts the keyboard focus on the control, its text selected.
+    void (*Focus)(void *dialog, int id);
 };
 
 // The Win32 controls (Windows build only).
@@ -50,14 +52,34 @@ enum ControlId {
     IDC_MAME_DEFAULT = 132,
     IDC_ONLY_PERFECT = 133,
     IDC_DARK_AFTER = 135,
+    IDC_MESS_SOFTWARE_BROWSE = 140,
+    IDC_MESS_BIOS_BROWSE = 141,
+    IDC_MAME_ROMS_BROWSE = 142,
     IDC_OK = 201,
     IDC_MESS_BROWSE = 202,
     IDC_CANCEL = 203,
 };
 
-// Reads the dialog's controls into the settings and writes the 13 values
-// through the settings store, stopping at the first failure with its message
-// (and ending the dialog with 1).
+// The dialog manager's own ids: Enter (with no other default button), and
+// Escape, the close box, Alt+F4 and WM_CLOSE.
+constexpr int kIdOk = 1;
+constexpr int kIdCancel = 2;
+
+// A box showing a stored value exactly as it was loaded. Saving leaves that
+// value alone while the box still shows the same text: a path the code page
+// could not hold whole when it was read is never written back changed.
+void RememberShownValue(int id, const char *text);
+void ForgetShownValues();
+
+// Checks every box before anything is saved: a timer holds digits only, within
+// its range; a text fits its setting. False after a message naming the box
+// and what it takes, with the focus back on that box.
+bool CheckConfiguration(void *dialog, const DialogControls *controls);
+
+// Reads the dialog's controls into the settings and writes the values through
+// the settings store (a value whose box still shows what was loaded stays as
+// it is stored), stopping at the first failure with its message (and ending
+// the dialog with 1).
 void SaveConfigToRegistry(void *dialog, const DialogControls *controls);
 
 // Packs the list's lines into a "SystemsList" value. Returns the value's size

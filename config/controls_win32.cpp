@@ -106,11 +106,19 @@ static void EndTheDialog(void *dialog, int result)
     EndDialog(static_cast<HWND>(dialog), result);
 }
 
+// The dialog manager moves the focus, so the default button follows it.
+static void Focus(void *dialog, int id)
+{
+    HWND control = Item(dialog, id);
+    SendMessageA(static_cast<HWND>(dialog), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+    SendMessageA(control, EM_SETSEL, 0, -1);
+}
+
 const DialogControls *Win32DialogControls()
 {
     static const DialogControls controls = {
         GetText,       SetText,          GetCheck,   SetCheck,   ListGetLine,
         ListFindExact, ListAdd,          ListGetSelection, ListDelete, ListSelect,
-        ListReset,     ShowError,        EndTheDialog};
+        ListReset,     ShowError,        EndTheDialog, Focus};
     return &controls;
 }

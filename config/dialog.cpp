@@ -24,10 +24,30 @@ static void ApplyOpeningDefaults()
 
 void OpenConfiguration(void *dialog, const DialogControls *controls)
 {
+    static const struct {
+        int id;
+        const char *name;
+    } kStoredBoxes[] = {{IDC_MESS_EXE, "MessPath"},          {IDC_MESS_SOFTWARE, "MessSoftwarePath"},
+                        {IDC_MESS_BIOS, "MessBiosPath"},     {IDC_MESS_OPTION, "MessOption"},
+                        {IDC_MAME_EXE, "MamePath"},          {IDC_MAME_ROMS, "MameRomsPath"},
+                        {IDC_MAME_OPTION, "MameOption"},     {IDC_TIMER_END_RUN, "SystemChangeTimer"},
+                        {IDC_TIMER_START, "SplashScreenTimer"}, {IDC_DARK_AFTER, "DarkAfterMinutes"}};
+
     // Without a key the dialog simply starts from its defaults.
     ReadConfigurationInRegistry();
+    // An option stored empty shows, and is saved as, its default.
+    bool messOptionShown = MessOption[0] != '\0', mameOptionShown = MameOption[0] != '\0';
     ApplyOpeningDefaults();
     DisplayConfiguration(dialog, controls);
+    ForgetShownValues();
+    for (const auto &box : kStoredBoxes) {
+        if (!SettingWasStored(box.name) || (box.id == IDC_MESS_OPTION && !messOptionShown) ||
+            (box.id == IDC_MAME_OPTION && !mameOptionShown))
+            continue;
+        char text[kTextSetting];
+        controls->GetText(dialog, box.id, text, sizeof text);
+        RememberShownValue(box.id, text);
+    }
 }
 
 // The executable's full path, rebuilt from the folder and the file name. A
@@ -139,6 +159,16 @@ static void BrowseExecutable(void *dialog, const DialogControls *controls,
     }
 }
 
+// The folder picker starts at the box's folder; the chosen one replaces it.
+static void BrowseFolder(void *dialog, const DialogControls *controls,
+                         const DialogPrompts *prompts, int box, const char *title)
+{
+    char path[kTextSetting];
+    controls->GetText(dialog, box, path, sizeof path);
+    if (prompts && prompts->ChooseFolder && prompts->ChooseFolder(dialog, title, path, sizeof path))
+        controls->SetText(dialog, box, path);
+}
+
 void ConfigurationCommand(void *dialog, const DialogControls *controls,
                           const DialogPrompts *prompts, int id)
 {
@@ -171,12 +201,26 @@ void ConfigurationCommand(void *dialog, const DialogControls *controls,
     case IDC_MAME_BROWSE:
         BrowseExecutable(dialog, controls, prompts, true);
         break;
+    case IDC_MESS_SOFTWARE_BROWSE:
+        BrowseFolder(dialog, controls, prompts, IDC_MESS_SOFTWARE, "MESS software folder");
+        break;
+    case IDC_MESS_BIOS_BROWSE:
+        BrowseFolder(dialog, controls, prompts, IDC_MESS_BIOS, "MESS BIOS folder");
+        break;
+    case IDC_MAME_ROMS_BROWSE:
+        BrowseFolder(dialog, controls, prompts, IDC_MAME_ROMS, "MAME ROMs folder");
+        break;
     case IDC_OK:
+    case kIdOk:
+        // A refused box keeps the dialog open with the focus on it.
+        if (!CheckConfiguration(dialog, controls))
+            break;
         // A failed save has shown its message and ended the dialog already.
         SaveConfigToRegistry(dialog, controls);
         controls->EndDialog(dialog, 1);
         break;
     case IDC_CANCEL:
+    case kIdCancel:
         controls->EndDialog(dialog, 1);
         break;
     default:

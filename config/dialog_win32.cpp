@@ -2,11 +2,14 @@
 
 #include <cderr.h>
 #include <commdlg.h>
+#include <shlobj.h>
 
 #include <cstring>
 
+#include "base/format.h"
 #include "config/controls.h"
 #include "config/dialog.h"
+#include "resources/resource.h"
 #include "saver/host.h"
 
 // The full structure, with its reserved pointer, reserved value and extended
@@ -14,17 +17,25 @@
 static_assert(sizeof(void *) != 4 || sizeof(OPENFILENAMEA) == 88,
               "the open-file structure must be the full 88-byte form");
 
+// The open-file dialog starts in the folder of the path in the box, with its
+// file name chosen; "All files" stands beside the emulator filter for an
+// executable named otherwise.
 static bool ChooseExecutable(void *dialog, bool forMame, char *path, int size)
 {
-    static const char kMessFilter[] = "Mess Executable\0*mess*.exe\0";
-    static const char kMameFilter[] = "Mame Executable\0*mame*.exe\0";
+    static const char kMessFilter[] = "Mess Executable\0*mess*.exe\0All files\0*.*\0";
+    static const char kMameFilter[] = "Mame Executable\0*mame*.exe\0All files\0*.*\0";
 
-    // Work on a copy so a cancelled or failed dialog leaves path as it was.
-    char chosen[1024];
+    // Work on copies so a cancelled or failed dialog leaves path as it was.
+    char folder[1024], chosen[1024];
     if (size > static_cast<int>(sizeof chosen))
         size = sizeof chosen;
-    strncpy(chosen, path, sizeof chosen - 1);
-    chosen[sizeof chosen - 1] = '\0';
+    CopyText(folder, sizeof folder, path);
+    char *name = strrchr(folder, '\\');
+    CopyText(chosen, sizeof chosen, name ? name + 1 : folder);
+    if (name)
+        *name = '\0';
+    else
+        folder[0] = '\0';
 
     OPENFILENAMEA request;
     memset(&request, 0, sizeof request);
@@ -34,6 +45,7 @@ static bool ChooseExecutable(void *dialog, bool forMame, char *path, int size)
     request.nFilterIndex = 1;
     request.lpstrFile = chosen;
     request.nMaxFile = static_cast<DWORD>(size);
+    request.lpstrInitialDir = folder[0] ? folder : nullptr;
     request.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
     BOOL ok = GetOpenFileNameA(&request);
     // An initial name the dialog cannot take (a malformed path typed in the
@@ -49,16 +61,44 @@ static bool ChooseExecutable(void *dialog, bool forMame, char *path, int size)
     return true;
 }
 
+static int CALLBACK StartFolderPicker(HWND picker, UINT message, LPARAM, LPARAM start)
+{
+    if (message == BFFM_INITIALIZED && *reinterpret_cast<const char *>(start))
+        SendMessageA(picker, BFFM_SETSELECTIONA, TRUE, start);
+    return 0;
+}
+
+static bool ChooseFolder(void *dialog, const char *title, char *path, int size)
+{
+    char display[MAX_PATH];
+    BROWSEINFOA request = {};
+    request.hwndOwner = static_cast<HWND>(dialog);
+    request.pszDisplayName = display;
+    request.lpszTitle = title;
+    request.ulFlags = BIF_RETURNONLYFSDIRS;
+    request.lpfn = StartFolderPicker;
+    request.lParam = reinterpret_cast<LPARAM>(path);
+    PIDLIST_ABSOLUTE picked = SHBrowseForFolderA(&request);
+    if (!picked)
+        return false;
+    char folder[MAX_PATH];
+    bool fits = SHGetPathFromIDListA(picked, folder) && static_cast<int>(strlen(folder)) < size;
+    ILFree(picked);
+    if (fits)
+        CopyText(path, static_cast<size_t>(size), folder);
+    return fits;
+}
+
 static void ShowAbout(void *dialog)
 {
     MessageBoxA(static_cast<HWND>(dialog),
-                "Quillmere\n"
+                "Quillmere " QUILLMERE_VERSION_TEXT "\n"
                 "Written by the Quillmere developers\n"
                 "Questions and bug reports: the Quillmere project's issue tracker",
                 "About Quillmere", MB_ICONINFORMATION | MB_OK);
 }
 
-static const DialogPrompts kPrompts = {ChooseExecutable, ShowAbout};
+static const DialogPrompts kPrompts = {ChooseExecutable, ShowAbout, ChooseFolder};
 
 BOOL WINAPI ScreenSaverConfigureDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {

@@ -1,6 +1,6 @@
-#include <cctype>
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "base/format.h"
 #include "config/controls.h"
@@ -9,28 +9,114 @@
 static const char kRegistryError[] = "Registry error";
 static const char kOpenFailed[] = "Error openning registry key, configuration aborted";
 
-// The leading decimal integer of a timer box: blanks skipped, an optional
-// sign, digits up to the first other character; no digits give 0. Values
-// beyond 32 bits are held at the nearest limit rather than wrapping.
-static int32_t LeadingInteger(const char *text)
+namespace {
+
+// The boxes whose stored value may be kept as it is, with what they showed.
+struct ShownValue {
+    int id;
+    char text[kTextSetting];
+};
+ShownValue shownValues[16];
+int shownCount;
+
+bool ShowsStoredValue(int id, const char *text)
 {
-    while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\r' ||
-           *text == '\f' || *text == '\v')
-        ++text;
-    bool negative = false;
-    if (*text == '+' || *text == '-')
-        negative = *text++ == '-';
-    long long value = 0;
-    for (; isdigit(static_cast<unsigned char>(*text)); ++text) {
-        value = value * 10 + (*text - '0');
-        if (value > 2147483648LL)
-            value = 2147483648LL;
+    for (int i = 0; i < shownCount; ++i)
+        if (shownValues[i].id == id)
+            return strcmp(shownValues[i].text, text) == 0;
+    return false;
+}
+
+struct TextBox {
+    int id;
+    const char *label;
+};
+const TextBox kTextBoxes[] = {
+    {IDC_MESS_EXE, "MESS executable path"}, {IDC_MESS_SOFTWARE, "MESS software path"},
+    {IDC_MESS_BIOS, "MESS BIOS path"},      {IDC_MESS_OPTION, "MESS options"},
+    {IDC_MAME_EXE, "MAME executable"},      {IDC_MAME_ROMS, "MAME ROMs path"},
+    {IDC_MAME_OPTION, "MAME options"}};
+
+struct TimerBox {
+    int id;
+    const char *label;
+    int32_t lowest, highest;
+    const char *range;
+};
+const TimerBox kTimerBoxes[] = {
+    {IDC_TIMER_END_RUN, "Change system every", kShortestTimerInBox, kLongestTimer,
+     "a whole number of milliseconds from 1000 (1 second) to 86400000 (24 hours)"},
+    {IDC_TIMER_START, "Splash screen lasts", kShortestTimerInBox, kLongestTimer,
+     "a whole number of milliseconds from 1000 (1 second) to 86400000 (24 hours)"},
+    {IDC_DARK_AFTER, "Go dark after", 0, kLongestDarkAfterMinutes,
+     "a whole number of minutes from 0 (never) to 1440 (24 hours)"}};
+
+// The number a timer box holds: digits only (no sign, blank or separator),
+// within the box's range.
+bool BoxNumber(const char *text, const TimerBox &box, int32_t *value)
+{
+    long long number = 0;
+    if (!text[0])
+        return false;
+    for (; *text; ++text) {
+        if (*text < '0' || *text > '9')
+            return false;
+        number = number * 10 + (*text - '0');
+        if (number > box.highest)
+            return false;
     }
-    if (negative)
-        value = -value;
-    if (value > 2147483647LL)
-        value = 2147483647LL;
-    return static_cast<int32_t>(value);
+    if (number < box.lowest)
+        return false;
+    *value = static_cast<int32_t>(number);
+    return true;
+}
+
+bool Refuse(void *dialog, const DialogControls *controls, int id, const char *message)
+{
+    controls->ShowError(dialog, message, "Quillmere");
+    controls->Focus(dialog, id);
+    return false;
+}
+
+}  // namespace
+
+void RememberShownValue(int id, const char *text)
+{
+    if (shownCount < static_cast<int>(std::size(shownValues)) &&
+        CopyText(shownValues[shownCount].text, kTextSetting, text))
+        shownValues[shownCount++].id = id;
+}
+
+void ForgetShownValues()
+{
+    shownCount = 0;
+}
+
+bool CheckConfiguration(void *dialog, const DialogControls *controls)
+{
+    // One byte more than a setting holds shows a text too long for it.
+    char text[kTextSetting + 1];
+    char message[256];
+    for (const TextBox &box : kTextBoxes) {
+        controls->GetText(dialog, box.id, text, sizeof text);
+        if (strlen(text) >= static_cast<size_t>(kTextSetting)) {
+            FormatText(message, sizeof message,
+                       "\"%s\" holds more than %d characters: the setting cannot keep it "
+                       "whole. Shorten it; nothing was saved.",
+                       box.label, kTextSetting - 1);
+            return Refuse(dialog, controls, box.id, message);
+        }
+    }
+    for (const TimerBox &box : kTimerBoxes) {
+        controls->GetText(dialog, box.id, text, sizeof text);
+        int32_t value;
+        if (ShowsStoredValue(box.id, text) || BoxNumber(text, box, &value))
+            continue;
+        FormatText(message, sizeof message, "\"%s\" takes %s. Nothing was saved.", box.label,
+                   box.range);
+        return Refuse(dialog, controls, box.id, message);
+    }
+    return true;
 }
 
 int BuildSystemsList(void *dialog, const DialogControls *controls, char *packed,
@@ -90,6 +176,8 @@ struct Saving {
     bool Text(const char *name, int control, char *setting, const char *message)
     {
         controls->GetText(dialog, control, setting, kTextSetting);
+        if (ShowsStoredValue(control, setting))
+            return true;
         unsigned long size = static_cast<unsigned long>(strlen(setting)) + 1;
         if (store->Set(key, name, kRegSz, setting, size) != 0)
             return Fail(message);
@@ -106,11 +194,14 @@ struct Saving {
         return true;
     }
 
+    // The box was checked: it shows the stored value, or a number in range.
     bool Timer(const char *name, int control, int32_t *setting, const char *message)
     {
         char text[kTextSetting];
         controls->GetText(dialog, control, text, sizeof text);
-        *setting = LeadingInteger(text);
+        if (ShowsStoredValue(control, text))
+            return true;
+        *setting = static_cast<int32_t>(strtol(text, nullptr, 10));
         return Number(name, *setting, message);
     }
 };

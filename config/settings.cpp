@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
 
 #include "base/files.h"
 #include "base/format.h"
@@ -28,6 +29,29 @@ MachineEntry *AvailableMachine;
 int Number_of_machine;
 
 thread_local int MameOrMess;
+
+// The values the last load used as stored, by name.
+static const char *const kStoredNames[] = {
+    "MessPath",          "MessSoftwarePath",  "MessBiosPath",     "MessOption",
+    "MamePath",          "MameRomsPath",      "MameOption",       "MameCheckOnlyPerfect",
+    "SystemChangeTimer", "SplashScreenTimer", "WaitForMESSTimer", "PollTimer",
+    "DarkAfterMinutes"};
+static bool storedValues[std::size(kStoredNames)];
+
+static void MarkStored(const char *name, bool stored)
+{
+    for (size_t i = 0; i < std::size(kStoredNames); ++i)
+        if (strcmp(kStoredNames[i], name) == 0)
+            storedValues[i] = stored;
+}
+
+bool SettingWasStored(const char *name)
+{
+    for (size_t i = 0; i < std::size(kStoredNames); ++i)
+        if (strcmp(kStoredNames[i], name) == 0)
+            return storedValues[i];
+    return false;
+}
 
 static const SettingsStore *settingsStore = nullptr;
 static const long kMoreData = 234;   // ERROR_MORE_DATA: the buffer was too small
@@ -57,6 +81,8 @@ void ResetSettings()
     DarkAfterMinutes = kDefaultDarkAfterMinutes;
     MameOrMess = 0;
     ClearMachineList();
+    for (bool &stored : storedValues)
+        stored = false;
 }
 
 void ClearMachineList()
@@ -149,6 +175,7 @@ void SplitExecutablePath(char *folder, char *exe)
 static void ReadText(void *key, const char *name, char *setting)
 {
     unsigned long size = kTextSetting;
+    MarkStored(name, false);
     if (Store().Query(key, name, setting, &size) != 0 || size > kTextSetting) {
         setting[0] = '\0';
         return;
@@ -156,11 +183,13 @@ static void ReadText(void *key, const char *name, char *setting)
     // A value stored without its NUL ends where its bytes end; one that fills
     // all 1024 bytes without a NUL is too long to be held, and loads empty.
     if (!memchr(setting, '\0', size)) {
-        if (size == kTextSetting)
+        if (size == kTextSetting) {
             setting[0] = '\0';
-        else
-            setting[size] = '\0';
+            return;
+        }
+        setting[size] = '\0';
     }
+    MarkStored(name, true);
 }
 
 static void ReadNumber(void *key, const char *name, int32_t *setting, int32_t fallback)
@@ -168,12 +197,26 @@ static void ReadNumber(void *key, const char *name, int32_t *setting, int32_t fa
     // A shorter value fills the low bytes, as a read into the number would.
     unsigned char bytes[4] = {0, 0, 0, 0};
     unsigned long size = sizeof bytes;
-    if (Store().Query(key, name, bytes, &size) != 0) {
+    bool read = Store().Query(key, name, bytes, &size) == 0;
+    MarkStored(name, read);
+    if (!read) {
         *setting = fallback;
         return;
     }
     *setting = static_cast<int32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 |
                                     static_cast<uint32_t>(bytes[3]) << 24);
+}
+
+// A number written by hand out of its range is read as its default: no run
+// that ends as it starts, no splash for ever, no night awake.
+static void ReadNumberIn(void *key, const char *name, int32_t *setting, int32_t fallback,
+                         int32_t lowest, int32_t highest)
+{
+    ReadNumber(key, name, setting, fallback);
+    if (*setting < lowest || *setting > highest) {
+        *setting = fallback;
+        MarkStored(name, false);
+    }
 }
 
 int ReadConfigurationInRegistry()
@@ -191,14 +234,12 @@ int ReadConfigurationInRegistry()
     ReadText(key, "MameOption", MameOption);
 
     ReadNumber(key, "MameCheckOnlyPerfect", &MameCheckOnlyPerfect, 0);
-    ReadNumber(key, "SystemChangeTimer", &TimerEndRun, kDefaultTimerEndRun);
-    ReadNumber(key, "SplashScreenTimer", &TimerStart, kDefaultTimerStart);
+    ReadNumberIn(key, "SystemChangeTimer", &TimerEndRun, kDefaultTimerEndRun, 1, kLongestTimer);
+    ReadNumberIn(key, "SplashScreenTimer", &TimerStart, kDefaultTimerStart, 1, kLongestTimer);
     ReadNumber(key, "WaitForMESSTimer", &TimerStarting, kDefaultTimerStarting);
     ReadNumber(key, "PollTimer", &TimerPoll, kDefaultTimerPoll);
-    ReadNumber(key, "DarkAfterMinutes", &DarkAfterMinutes, kDefaultDarkAfterMinutes);
-    // Written by hand out of its range: the default, not a loop or a night awake.
-    if (DarkAfterMinutes < 0 || DarkAfterMinutes > kLongestDarkAfterMinutes)
-        DarkAfterMinutes = kDefaultDarkAfterMinutes;
+    ReadNumberIn(key, "DarkAfterMinutes", &DarkAfterMinutes, kDefaultDarkAfterMinutes, 0,
+                 kLongestDarkAfterMinutes);
 
     static char packed[kSystemsListBytes];
     memset(packed, 0, sizeof packed);

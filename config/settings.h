@@ -29,6 +29,11 @@ constexpr int32_t kDefaultTimerStarting = 2000;
 constexpr int32_t kDefaultTimerPoll = 100;
 constexpr int32_t kDefaultDarkAfterMinutes = 60;
 constexpr int32_t kLongestDarkAfterMinutes = 24 * 60;
+// A run and a splash last at most a day. The dialog takes at least a second
+// for each; the saver takes any positive value the registry holds (tests and
+// benchmarks run sub-second rounds), and the default for any other.
+constexpr int32_t kShortestTimerInBox = 1000;
+constexpr int32_t kLongestTimer = 24 * 60 * 60 * 1000;
 
 // One allowed pairing of a system and a software extension. Name is wider
 // than the classic 8 characters: modern driver names are longer.
@@ -71,8 +76,13 @@ void SetSettingsStore(const SettingsStore *store);
 const SettingsStore *CurrentSettingsStore();
 
 // Loads every setting. 0 when the key was opened, -1 when it could not be
-// (then nothing changes).
+// (then nothing changes). A run or splash timer outside 1 ms to 24 h, and
+// DarkAfterMinutes outside 0 to 24 h, is read as its default.
 int ReadConfigurationInRegistry();
+
+// Whether the last load read the named value whole and used it as it was
+// stored (not replaced by its default).
+bool SettingWasStored(const char *name);
 
 // Splits the full executable path held in folder into its folder (kept in
 // folder, without the separator before the file name) and its file name

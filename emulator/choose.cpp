@@ -170,17 +170,20 @@ int ChooseMember(const char *path, const char *machine, char *software, char *co
     }
     char device[kDeviceBytes] = "";
     char bios[kTextSetting * 2];
+    // The member's name as the emulator, the title card and the artwork
+    // lookup take it: in the active code page, refused when it cannot be.
+    char member[kSoftwareBytes];
     // The member's name ends the quoted path: a quote or a final backslash
     // in it would end or escape the quoting.
-    size_t nameLength = strlen(entry->name);
-    bool taken = FitsBetweenQuotes(entry->name) &&
-                 (nameLength == 0 || entry->name[nameLength - 1] != '\\') &&
-                 Accepted(0, machine, entry->name) && SystemDevice(machine, entry->name, device) &&
-                 FolderForQuotes(bios, sizeof bios, MessBiosPath) &&
-                 FormatText(command, kCommandBytes,
-                            "\"%s\\%s\" -biospath \"%s\" %s %s -%s \"%s\\%s\"", MessPath, MessExe,
-                            bios, MessOption, machine, device, path, entry->name) &&
-                 CopyText(software, kSoftwareBytes, entry->name);
+    bool taken = ZipEntryName(entry, member, sizeof member);
+    size_t nameLength = strlen(member);
+    taken = taken && FitsBetweenQuotes(member) &&
+            (nameLength == 0 || member[nameLength - 1] != '\\') &&
+            Accepted(0, machine, member) && SystemDevice(machine, member, device) &&
+            FolderForQuotes(bios, sizeof bios, MessBiosPath) &&
+            FormatText(command, kCommandBytes, "\"%s\\%s\" -biospath \"%s\" %s %s -%s \"%s\\%s\"",
+                       MessPath, MessExe, bios, MessOption, machine, device, path, member) &&
+            CopyText(software, kSoftwareBytes, member);
     closezip(zip);
     return taken ? 0 : 1;
 }

@@ -129,12 +129,18 @@ int RunScreenSaverHost(HINSTANCE instance, const char *commandLine)
     hMainInstance = instance;
     SaverCommand command = ParseSaverCommandLine(commandLine);
     switch (command.mode) {
-    case SaverMode::Configure:
+    case SaverMode::Configure: {
         if (!RegisterClasses(instance))
             return 0;
-        DialogBoxParamA(instance, MAKEINTRESOURCEA(kConfigureDialogTemplate),
-                        GetForegroundWindow(), ConfigureDialogProc, 0);
+        // The display settings name their window after /c:; without one the
+        // dialog belongs to whatever window is in front.
+        HWND owner = reinterpret_cast<HWND>(command.parent);
+        if (!owner || !IsWindow(owner))
+            owner = GetForegroundWindow();
+        DialogBoxParamA(instance, MAKEINTRESOURCEA(kConfigureDialogTemplate), owner,
+                        ConfigureDialogProc, 0);
         return 0;
+    }
     case SaverMode::Password:
         // Only old Windows versions asked a screen saver to change passwords.
         return 0;

@@ -10,14 +10,15 @@ SaverCommand ParseSaverCommandLine(const char *commandLine)
         case 's':
             command.mode = SaverMode::Run;
             return command;
-        case 'c':
-            return command;
         case 'a':
             command.mode = SaverMode::Password;
             return command;
+        case 'c':
         case 'p':
-            command.mode = SaverMode::Preview;
-            // Windows writes "/p 1234" and sometimes "/p:1234".
+            command.mode = tolower(static_cast<unsigned char>(*p)) == 'c' ? SaverMode::Configure
+                                                                        : SaverMode::Preview;
+            // Windows writes "/p 1234", "/p:1234" and "/c:1234"; a bare "/c"
+            // has no owner.
             for (++p; *p == ' ' || *p == '\t' || *p == ':'; ++p) {
             }
             for (; isdigit(static_cast<unsigned char>(*p)); ++p)

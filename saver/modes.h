@@ -6,7 +6,8 @@ enum class SaverMode { Configure, Run, Preview, Password };
 
 struct SaverCommand {
     SaverMode mode;
-    uintptr_t parent;   // preview: the decimal window handle after P; else 0
+    uintptr_t parent;   // the decimal window handle after P (the preview's parent)
+                        // or after C (the dialog's owner); else 0
 };
 
 // The first of the letters S, P, C or A (either case) selects the mode; other

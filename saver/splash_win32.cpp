@@ -2,10 +2,28 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
 
 #include "artwork/picture.h"
 
 namespace {
+
+// The splash font at a height; DEFAULT_CHARSET lets the font mapper (and its
+// linked fonts) find glyphs for every script a name may be written in.
+HFONT SplashFont(int height, int weight)
+{
+    return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0,
+                       L"Arial");
+}
+
+// Texts come in the active code page. The narrow DrawText reads them in the
+// font's code page instead, so they go through the wide-character call.
+void DrawActiveText(HDC dc, const char *text, RECT *area, UINT flags)
+{
+    wchar_t wide[1024];
+    if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, static_cast<int>(std::size(wide))) > 0)
+        DrawTextW(dc, wide, -1, area, flags);
+}
 
 // One painting of the splash: the window's device context, the dark brush
 // and the splash font, given back when it ends.
@@ -15,8 +33,7 @@ public:
     {
         area_ = SplashArea(window);
         brush_ = CreateSolidBrush(kBackgroundColour);
-        font_ = CreateFontA(SplashFontHeight(dc_), 0, 0, 0, 900, FALSE, FALSE, FALSE,
-                            ANSI_CHARSET, 0, 0, 0, 0, "Arial");
+        font_ = SplashFont(SplashFontHeight(dc_), 900);
         previousFont_ = SelectObject(dc_, font_);
         SetBkMode(dc_, TRANSPARENT);
         RECT client;
@@ -40,7 +57,7 @@ public:
     {
         SetTextColor(dc_, colour);
         // DrawText may change the rectangle it is given.
-        DrawTextA(dc_, text, -1, &area, flags);
+        DrawActiveText(dc_, text, &area, flags);
     }
 
 private:
@@ -64,13 +81,12 @@ void ShowPaintedNow()
 // A short line under "Searching..."; line 1 goes under line 0.
 void PaintNote(HDC dc, const RECT &area, const char *note, int line)
 {
-    HFONT font = CreateFontA(SplashFontHeight(dc) * 3 / 8, 0, 0, 0, 700, FALSE, FALSE, FALSE,
-                             ANSI_CHARSET, 0, 0, 0, 0, "Arial");
+    HFONT font = SplashFont(SplashFontHeight(dc) * 3 / 8, 700);
     HGDIOBJ previous = SelectObject(dc, font);
     int middle = (area.top + area.bottom) / 2;
     int height = (area.bottom - area.top) / 8;
     RECT box = {area.left, middle + height * (line + 1), area.right, middle + height * (line + 2)};
-    DrawTextA(dc, note, -1, &box, kTitleFlags);
+    DrawActiveText(dc, note, &box, kTitleFlags);
     SelectObject(dc, previous);
     DeleteObject(font);
 }

@@ -11,7 +11,7 @@ PACKAGES=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools
           libpng-dev libgtest-dev cmake mame golang-1.19-src zip unzip nsis
           clang libclang-rt-14-dev python3 dpkg-dev g++ make
           libx11-dev libxext-dev libxft-dev libxss-dev fonts-dejavu-core pkg-config
-          python3-pytest python3-pil lintian)
+          python3-pytest python3-pil lintian locales fonts-ipafont-gothic)
 
 log() { printf 'setup: %s\n' "$*"; }
 
@@ -30,6 +30,18 @@ if dpkg-query -W -f='${Status}' wine32 2>/dev/null | grep -q 'install ok install
     log "removing wine32"
     DEBIAN_FRONTEND=noninteractive apt-get remove -y -q wine32
 fi
+
+# Wine takes its ANSI code page from the locale, and reads the names of Linux
+# files through it only when the locale exists: en_US.UTF-8 gives code page
+# 1252, ja_JP.UTF-8 code page 932 (and, with the Japanese font, Japanese text).
+for wanted in en_US ja_JP; do
+    if ! locale -a 2>/dev/null | grep -qx "$wanted.utf8"; then
+        sed -i -E "s/^# *($wanted\.UTF-8 UTF-8)\$/\1/" /etc/locale.gen
+        grep -qx "$wanted.UTF-8 UTF-8" /etc/locale.gen || echo "$wanted.UTF-8 UTF-8" >> /etc/locale.gen
+        log "generating the $wanted.UTF-8 locale"
+        locale-gen >/dev/null
+    fi
+done
 
 # libpng built from Debian's own source with the mingw toolchains.
 mkdir -p "$CACHE"

@@ -55,14 +55,14 @@ def bounds(image, colour, box=(0, 0) + SCREEN):   # the box holding every pixel 
 
 
 def parse_info(line):   # a windriver "info" line as a dict (the title may hold blanks)
-    names = ["hwnd", "class", "title", "style", "exstyle", "parent", "rect", "visible", "pid", "id"]
+    names = ["hwnd", "class", "title", "style", "exstyle", "parent", "rect", "visible", "pid", "id", "owner"]
     info, rest = {}, line
     for name, following in zip(names, names[1:] + [None]):
         assert rest.startswith(name + "="), line
         end = rest.find(" %s=" % following) if following else len(rest)
         info[name], rest = rest[len(name) + 1:end], rest[end + 1:]
     info["rect"] = tuple(int(v) for v in info["rect"].split(","))
-    return dict(info, **{n: int(info[n], 0) for n in ("hwnd", "parent", "pid", "visible", "id", "style", "exstyle")})
+    return dict(info, **{n: int(info[n], 0) for n in names if n not in ("class", "title", "rect")})
 
 
 class Environment:
@@ -71,8 +71,10 @@ class Environment:
         self.xvfb = None
         self.display = os.environ.get("QUILLMERE_DISPLAY") or self._start_xvfb()
         self.prefix = os.path.join(WORK, "prefix")
+        # A UTF-8 locale, so Wine reads the names of Linux files whole; its code
+        # page is 1252 (en_US) unless a test asks for another (ja_JP: 932).
         self.env = dict(os.environ, DISPLAY=self.display, WINEPREFIX=self.prefix, WINEDEBUG="-all",
-                        WINEDLLOVERRIDES="mscoree,mshtml=")
+                        WINEDLLOVERRIDES="mscoree,mshtml=", LC_ALL="en_US.UTF-8")
         if not os.path.exists(os.path.join(self.prefix, ".quillmere-ready")):
             shutil.rmtree(self.prefix, ignore_errors=True)
             os.makedirs(self.prefix)
@@ -138,28 +140,30 @@ class Environment:
             self.xvfb.terminate()   # not killed: it removes its lock and socket
             self.xvfb.wait(timeout=10)
 
-    def wine(self, *args, timeout=30, check=False):
+    def wine(self, *args, timeout=30, check=False, locale=None):
         # Output goes through files, not pipes: Wine's service processes, started
         # by whichever program comes first after a server start, inherit the
         # standard handles and would hold a pipe open long after the program ends.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            rc = subprocess.run([WINE] + list(args), env=self.env, timeout=timeout, stdout=out, stderr=err).returncode
+            rc = subprocess.run([WINE] + list(args), env=dict(self.env, LC_ALL=locale or self.env["LC_ALL"]),
+                                timeout=timeout, stdout=out, stderr=err).returncode
             result = subprocess.CompletedProcess(args, rc, *(f.seek(0) or f.read().decode(errors="replace")
                                                              for f in (out, err)))
         if check and rc != 0:
             raise RuntimeError("%s failed (%d): %s" % (args, rc, result.stderr))
         return result
 
-    def start(self, *args, output=None):   # a Windows program's Popen; its standard output to the file output
+    def start(self, *args, output=None, locale=None):   # a Windows program's Popen; its standard output to output
         with open(output or os.devnull, "wb") as out:
-            return subprocess.Popen([WINE] + [str(a) for a in args], env=self.env, stdout=out, stderr=subprocess.DEVNULL,
-                                    start_new_session=True)
+            return subprocess.Popen([WINE] + [str(a) for a in args], env=dict(self.env, LC_ALL=locale or self.env["LC_ALL"]),
+                                    stdout=out, stderr=subprocess.DEVNULL, start_new_session=True)
 
-    def start_saver(self, *mode):
-        return self.start(os.path.join(BUILD, "Quillmere.scr"), *mode)
+    def start_saver(self, *mode, locale=None, saver=None):   # saver: another build of Quillmere.scr
+        return self.start(saver or os.path.join(BUILD, "Quillmere.scr"), *mode, locale=locale)
 
-    def driver(self, *args, timeout=20):   # runs windriver.exe: (exit code, output)
-        result = self.wine(os.path.join(BUILD, "windriver.exe"), *[str(a) for a in args], timeout=timeout)
+    def driver(self, *args, timeout=20, locale=None):   # runs windriver.exe: (exit code, output)
+        result = self.wine(os.path.join(BUILD, "windriver.exe"), *[str(a) for a in args], timeout=timeout,
+                           locale=locale)
         return result.returncode, result.stdout.replace("\r\n", "\n")
 
     def preview_parent(self, width=152, height=112, seconds=30):
@@ -244,7 +248,7 @@ class Emulator:
 
     def log(self):   # the stand-in's log as (event, pid, rest...) tuples
         path = os.path.join(self.folder, "fakemame.log")
-        with open(path if os.path.exists(path) else os.devnull, errors="replace") as f:
+        with open(path if os.path.exists(path) else os.devnull, encoding="utf-8", errors="replace") as f:
             return [tuple(line.rstrip("\r\n").split("\t")) for line in f if line.strip()]
 
     def starts(self):

@@ -1,23 +1,28 @@
 # The configuration dialog of the real Quillmere.scr /c under Wine: what it
-# shows, its commands and buttons, the allowed-systems list filled through the
-# stand-in emulator with real reports, what OK stores in the real registry.
-# One opening of the dialog per starting key.
+# shows, its commands, buttons and keys, the allowed-systems list filled
+# through the stand-in emulator with real reports, what OK stores in the real
+# registry and what it refuses. One opening of the dialog per starting key.
 import os
 import re
 import time
 
-from harness import WORK, Emulator, parse_info, wait_until, winpath
+import pytest
+
+from harness import ROOT, WORK, Emulator, parse_info, wait_until, winpath
 
 MESS_DEFAULT = "-skip_gameinfo -skip_warnings -nonu  -nowindow"
 MAME_DEFAULT = "-skip_gameinfo -nowindow"
 LINES_705 = ["705p3prg bin", "705p3prg rom"]   # two cartridge slots, bin and rom each
 LINES_1292 = ["1292apvs bin", "1292apvs pgm", "1292apvs rom", "1292apvs tvc"]
-WS_VISIBLE = 0x10000000
+WS_VISIBLE, WS_TABSTOP = 0x10000000, 0x00010000
+TIMERS = "takes a whole number of milliseconds from 1000 (1 second) to 86400000 (24 hours). Nothing was saved."
+with open(os.path.join(ROOT, "resources", "resource.h")) as header:
+    VERSION = re.search(r'QUILLMERE_VERSION_TEXT "([^"]+)"', header.read()).group(1)
 
 
 class Dialog:
-    def __init__(self, env):
-        self.env, self.proc = env, env.start_saver("/c")
+    def __init__(self, env, mode="/c", **start):
+        self.env, self.proc = env, env.start_saver(mode, **start)
         self.hwnd = env.wait_window("#32770", "Quillmere", 15000)
         assert self.hwnd, "no configuration dialog"
 
@@ -44,11 +49,19 @@ class Dialog:
         time.sleep(0.5)
         self.get(100)
 
-    def expect_message(self, caption, text=None):
+    def expect_message(self, caption, text=None):   # text: the first line of the box's text
         box = self.env.message_box(10000)
         assert box and box["caption"] == caption and text in (None, box["text"]), box
         self.env.driver("answer", box["hwnd"])
         assert wait_until(lambda: self.env.window_info(box["hwnd"]) is None, 10), "the box stays"
+
+    def children(self):
+        return [parse_info(line) for line in self.env.driver("children", self.hwnd)[1].splitlines()]
+
+    def focus(self, control):   # a real click into a control, which takes the keyboard focus
+        box = next(c["rect"] for c in self.children() if c["id"] == control)
+        self.env.click((box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
+        assert wait_until(lambda: self.env.driver("focus", self.hwnd)[1].strip() == str(control), 5)
 
     def expect_open(self):
         assert self.proc.poll() is None, "the dialog's process ended"
@@ -93,25 +106,32 @@ def multi_sz(lines):
 
 def test_without_a_key_defaults_layout_keys_buttons_and_ok(env):
     assert export(env) is None
-    d = Dialog(env)
-    assert [d.get(c) for c in (100, 104, 107, 126, 129, 119, 103, 131, 110, 114)] == \
-        ["", "", "", "", "", "", MESS_DEFAULT, MAME_DEFAULT, "60000", "1000"]
+    parent_proc, parent = env.preview_parent(seconds=60)
+    d = Dialog(env, "/c:" + parent)   # owned by the window the display settings name
+    assert [d.get(c) for c in (100, 104, 107, 126, 129, 119, 103, 131, 110, 114, 135)] == \
+        ["", "", "", "", "", "", MESS_DEFAULT, MAME_DEFAULT, "60000", "1000", "60"]
     assert env.driver("check", d.hwnd, 133)[1].strip() == "0" and d.lines() == []
-
-    # Every control of the dialog shows.
     dialog = env.window_info(d.hwnd)
-    assert dialog["title"] == "Quillmere" and dialog["style"] & WS_VISIBLE
-    children = [parse_info(line) for line in env.driver("children", d.hwnd)[1].splitlines()]
-    assert [c["visible"] for c in children if c["parent"] == d.hwnd] == [1] * 35
-    box = next(c["rect"] for c in children if c["id"] == 110)
+    assert dialog["title"] == "Quillmere" and dialog["style"] & WS_VISIBLE and dialog["owner"] == int(parent)
 
-    # Typed keys reach a box; nothing is saved before OK.
-    env.click((box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
-    env.key("End", "7")
-    assert wait_until(lambda: d.get(110) == "600007", 5), d.get(110)
+    # Every control shows. The tab order runs down the left column, then the
+    # right one, then the rows under both, each row left to right.
+    children = [c for c in d.children() if c["parent"] == d.hwnd]
+    assert len(children) == 41 and all(c["visible"] for c in children)
+    split, rows_top = [next(c["rect"][n] for c in children if c["id"] == i) for n, i in ((0, 116), (1, 133))]
+    order = [(c["rect"][1] >= rows_top, c["rect"][0] >= split and c["rect"][1] < rows_top, c["rect"][1], c["rect"][0])
+             for c in children if c["style"] & WS_TABSTOP]
+    assert order == sorted(order), [c["id"] for c in children if c["style"] & WS_TABSTOP]
+
+    # Each label's access key takes the keyboard to its box, where typed keys
+    # land; nothing is saved before OK.
+    d.focus(110)
+    for key, box in zip("xsbomrtcpg", (100, 104, 107, 103, 126, 129, 131, 110, 114, 135)):
+        env.key("alt+" + key, "1", "2", "0", "0")
+        assert wait_until(lambda: d.get(box) == "1200", 5), (key, d.get(box))
     assert export(env) is None, "something was saved"
 
-    # The Default buttons set their own option; About shows its box.
+    # The Default buttons set their own option; About shows its box with the version.
     d.set(103, "-mine")
     d.set(131, "-mine too")
     d.click(123)
@@ -119,19 +139,88 @@ def test_without_a_key_defaults_layout_keys_buttons_and_ok(env):
     d.click(132)
     assert wait_until(lambda: d.get(131) == MAME_DEFAULT, 10)
     d.click(122)
-    d.expect_message("About Quillmere", "Quillmere")   # the first of its three lines
+    d.expect_message("About Quillmere", "Quillmere " + VERSION)
     d.expect_open()
 
     d.end(201)
+    parent_proc.kill()
     values = export(env)
     assert values == {
-        "MessPath": ("REG_SZ", ""), "MessSoftwarePath": ("REG_SZ", ""), "MessBiosPath": ("REG_SZ", ""),
-        "MessOption": ("REG_SZ", MESS_DEFAULT), "MamePath": ("REG_SZ", ""), "MameRomsPath": ("REG_SZ", ""),
+        "MessPath": ("REG_SZ", "1200"), "MessSoftwarePath": ("REG_SZ", "1200"), "MessBiosPath": ("REG_SZ", "1200"),
+        "MessOption": ("REG_SZ", MESS_DEFAULT), "MamePath": ("REG_SZ", "1200"), "MameRomsPath": ("REG_SZ", "1200"),
         "MameOption": ("REG_SZ", MAME_DEFAULT), "MameCheckOnlyPerfect": ("REG_DWORD", 0),
-        "SystemChangeTimer": ("REG_DWORD", 600007), "SplashScreenTimer": ("REG_DWORD", 1000),
-        "WaitForMESSTimer": ("REG_DWORD", 2000), "PollTimer": ("REG_DWORD", 100),
+        "SystemChangeTimer": ("REG_DWORD", 1200), "SplashScreenTimer": ("REG_DWORD", 1200),
+        "WaitForMESSTimer": ("REG_DWORD", 2000), "PollTimer": ("REG_DWORD", 100), "DarkAfterMinutes": ("REG_DWORD", 1200),
         "SystemsList": ("hex(7)", b"\0\0")}   # one NUL, as the registry keeps it in UTF-16
     assert env.reg_query("SystemsList")[0] == "REG_MULTI_SZ"
+
+
+@pytest.mark.parametrize("way,saved", [("Escape", False), ("Return", True), ("close box", False), ("alt+F4", False),
+                                       ("WM_CLOSE", False)])
+def test_ways_to_close(env, way, saved):
+    env.configure(MessOption="-kept", SystemChangeTimer=60000, SystemsList=["a a", "b b"])
+    before = export(env)
+    d = Dialog(env)
+    d.set(110, "5000")
+    d.click(121)   # Reset List
+    d.focus(114)
+    if way == "close box":   # the title bar's x, drawn by Wine at the right end of the caption
+        rect = env.window_info(d.hwnd)["rect"]
+        env.click(rect[2] - 12, rect[1] + 12)
+    elif way == "WM_CLOSE":
+        assert env.driver("close", "#32770")[0] == 0
+    else:
+        env.key(way)
+    assert d.proc.wait(timeout=20) == 0
+    after = export(env)
+    assert (after["SystemChangeTimer"], after["SystemsList"][1]) == ((("REG_DWORD", 5000), b"\0\0") if saved else
+                                                                   (("REG_DWORD", 60000), multi_sz(["a a", "b b"])))
+    assert saved or after == before
+
+
+def test_timer_and_path_boxes_refuse_what_they_cannot_hold_and_save_nothing(env):
+    d = Dialog(env)
+    d.focus(110)
+    env.key("End", "x", "minus", "comma", "5")   # the box takes digits only
+    assert wait_until(lambda: d.get(110) == "600005", 5), d.get(110)
+    dark = '"Go dark after" takes a whole number of minutes from 0 (never) to 1440 (24 hours). Nothing was saved.'
+    long = '"MAME ROMs path" holds more than 1023 characters: the setting cannot keep it whole. Shorten it; nothing was saved.'
+    rows = [(110, text, '"Change system every" ' + TIMERS) for text in ("abc", "0", "60,000")] + [
+        (114, text, '"Splash screen lasts" ' + TIMERS) for text in ("-5", "86400001")] + [(135, "1441", dark), (129, "x" * 1024, long)]
+    good = {110: "1000", 114: "86400000", 135: "0", 129: "y" * 1023}
+    for box, text, message in rows:
+        d.set(box, text)
+        d.click(201)
+        d.expect_message("Quillmere", message)
+        assert env.driver("focus", d.hwnd)[1].strip() == str(box), text
+        d.set(box, good[box])
+    d.expect_open()
+    assert export(env) is None
+    d.end(201)
+    values = export(env)
+    assert [values[n][1] for n in ("SystemChangeTimer", "SplashScreenTimer", "DarkAfterMinutes", "MameRomsPath")] == [
+        1000, 86400000, 0, "y" * 1023]
+
+
+@pytest.mark.parametrize("dpi", [96, 144])
+def test_every_label_whole_at_96_and_144_dpi(env, dpi):
+    desktop = r"HKCU\Control Panel\Desktop"
+    env.wine("reg", "add", desktop, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f", check=True)
+    try:
+        d = Dialog(env)
+        # Each label's and the check box's text, in the template's font, against the room it has.
+        texts = [c for c in d.children() if c["class"] == "Static" or c["id"] == 133]
+        for c in texts:
+            width, height = c["rect"][2] - c["rect"][0], c["rect"][3] - c["rect"][1]
+            width -= height + 4 if c["id"] == 133 else 0   # the box beside the check box's text
+            needed = [int(v) for v in env.driver("measure", "MS Shell Dlg", 8, 400, width, c["title"])[1].split()]
+            assert needed[0] <= width and needed[1] <= height, (c, needed)
+        assert len(texts) == 15
+        rect = env.window_info(d.hwnd)["rect"]
+        env.screenshot("dialog-%d" % dpi).crop(rect).save(os.path.join(WORK, "dialog-%d.png" % dpi))
+        d.end(203)
+    finally:
+        env.wine("reg", "add", desktop, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "96", "/f", check=True)
 
 
 def test_odd_values_load_by_their_rules_and_save_as_shown(env):
@@ -146,24 +235,26 @@ def test_odd_values_load_by_their_rules_and_save_as_shown(env):
     packed = odd + ["sys%04d ext%03d" % (i, i) for i in range(1000)]
     fits = [line for n, line in enumerate(packed) if sum(len(l) + 1 for l in packed[:n + 1]) <= 10240]
     shown = ["c64 crt", "m" * 63 + " " + "x" * 23, "nes nes", "nes nes", "solo "] + fits[len(odd):]
+    # A timer out of its range (a number of the wrong size among them) shows,
+    # and is saved as, its default.
     env.configure(MessSoftwarePath="x" * 1024, MessBiosPath="y" * 1023, MameRomsPath=b"z" * 1024, MessOption=b"-opts",
                   MameOption=" ", MessPath="mess.exe", SystemChangeTimer="12345678", SplashScreenTimer=b"\x10\x27",
-                  WaitForMESSTimer=0xFFFFFFF9, PollTimer=0x7FFFFFFF, SystemsList=packed, MameCheckOnlyPerfect=1)
+                  WaitForMESSTimer=0xFFFFFFF9, PollTimer=0x7FFFFFFF, SystemsList=packed, MameCheckOnlyPerfect=1,
+                  DarkAfterMinutes=0xFFFFFFFB)
     d = Dialog(env)
-    assert [d.get(c) for c in (104, 107, 129, 103, 131, 100, 110, 114)] == [
-        "", "y" * 1023, "", "-opts", " ", "mess.exe", "60000", "10000"]
+    assert [d.get(c) for c in (104, 107, 129, 103, 131, 100, 110, 114, 135)] == [
+        "", "y" * 1023, "", "-opts", " ", "mess.exe", "60000", "10000", "60"]
     assert len(fits) < len(packed) and d.lines() == sorted(shown, key=str.lower)
     assert env.driver("check", d.hwnd, 133)[1].strip() == "1"
     d.end(201)
     values = export(env)
     assert values["SystemsList"][1] == multi_sz(sorted(shown, key=str.lower))
-    assert [values[n][1] for n in ("MessPath", "MameOption", "WaitForMESSTimer", "PollTimer")] == [
-        "mess.exe", " ", 0xFFFFFFF9, 0x7FFFFFFF]
+    assert [values[n][1] for n in ("MessPath", "MameOption", "WaitForMESSTimer", "PollTimer", "SystemChangeTimer",
+                                   "DarkAfterMinutes")] == ["mess.exe", " ", 0xFFFFFFF9, 0x7FFFFFFF, 60000, 60]
 
 
-def test_deleting_lines_then_cancel_leaves_the_registry_as_it_was(env):
-    env.configure(MessOption="-kept", SystemChangeTimer=5000, SystemsList=["a a", "b b", "c c", "d d", "e e"])
-    before = export(env)
+def test_deleting_lines_selects_the_line_that_took_the_place(env):
+    env.configure(SystemsList=["a a", "b b", "c c", "d d", "e e"])
     d = Dialog(env)
     # (line selected, lines left, selection after): the line that took the
     # deleted one's place is selected, or the new last line.
@@ -174,11 +265,7 @@ def test_deleting_lines_then_cancel_leaves_the_registry_as_it_was(env):
         d.click(120)
         d.settle()
         assert (d.lines(), int(env.driver("selection", d.hwnd, 116)[1])) == (left, after), selected
-    d.set(103, "-changed")
-    d.set(110, "1")
-    env.driver("select", d.hwnd, 116, -1)
     d.end(203)
-    assert export(env) == before
 
 
 def test_allowed_systems_from_the_emulator_and_browsing(env):
@@ -218,16 +305,31 @@ def test_allowed_systems_from_the_emulator_and_browsing(env):
     d.click(121)
     d.expect_lines([])
 
-    # Browsing: the chosen executable fills the folders beside it.
+    # Browsing: the chosen executable fills the folders beside it. The file
+    # picker starts in the folder of the box's path, with "All files" too.
     boxes = (100, 104, 107, 126, 129)
     for button, emu in ((202, mess), (127, mame)):
         chooser = d.file_dialog(button)
-        env.driver("set", chooser, 1148, emu.win_exe)
+        assert env.driver("list", chooser, 1136)[1].split("\n")[1] == "All files", env.driver("list", chooser, 1136)
+        env.driver("set", chooser, 1148, "mess.exe" if emu is mess else emu.win_exe)
         d.click(1, chooser)
         assert wait_until(lambda: d.get(100 if emu is mess else 126) == emu.win_exe, 10)
     assert [d.get(c) for c in boxes] == [mess.win_exe, mess.win_folder + r"\software",
                                          mess.win_folder + r"\roms", mame.win_exe,
                                          mame.win_folder + r"\roms"]
+    # The folder pickers, each titled for its box, start at the box's folder:
+    # Cancel leaves the box as it was, OK gives that folder back (as the shell
+    # writes it: the drive letter in capitals).
+    for button, box, title in ((140, 104, "MESS software folder"), (141, 107, "MESS BIOS folder"), (142, 129, "MAME ROMs folder")):
+        folder = d.get(box)
+        os.makedirs(folder[2:].replace("\\", "/"), exist_ok=True)
+        d.set(box, "z" + folder[1:])
+        for answer, shown in ((2, "z" + folder[1:]), (1, folder)):
+            d.click(button)
+            picker = env.wait_window("#32770", "Browse for Folder", 10000)
+            assert env.window_info(picker)["owner"] == d.hwnd and env.driver("get", picker, 14146)[1].strip() == title
+            env.driver("answer", picker, answer)
+            assert wait_until(lambda: d.get(box) == shown and env.window_info(picker) is None, 10), (title, d.get(box))
     # Every entry of the software folder is asked about; the file adds nothing.
     d.click(117)
     d.expect_lines(LINES_1292 + LINES_705, timeout=60)

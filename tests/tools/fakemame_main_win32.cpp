@@ -6,7 +6,9 @@
 //                            emulator's "No matching machines found" line on
 //                            standard error and exits 5.
 //   fakemame anything else   appends "start<TAB>pid<TAB>current folder<TAB>
-//                            command line" to fakemame.log beside it, opens a
+//                            command line" to fakemame.log beside it (the line as
+//                            Windows holds it, GetCommandLineW, in UTF-8 whatever
+//                            the code page), opens a
 //                            full-screen top-level window of class "MAME" and
 //                            exits when that window gets WM_CLOSE (logging
 //                            "close<TAB>pid"); "args<TAB>pid<TAB>word..." logs
@@ -115,7 +117,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 
     char current[MAX_PATH] = "";
     GetCurrentDirectoryA(sizeof current, current);
-    AppendLog("start\t" + std::to_string(GetCurrentProcessId()) + "\t" + current + "\t" + commandLine);
+    char wide[32768] = "";
+    WideCharToMultiByte(CP_UTF8, 0, GetCommandLineW(), -1, wide, sizeof wide, nullptr, nullptr);
+    AppendLog("start\t" + std::to_string(GetCurrentProcessId()) + "\t" + current + "\t" + wide);
     // The words as the C runtime split them: what a real emulator would see.
     std::string words = "args\t" + std::to_string(GetCurrentProcessId());
     for (int i = 1; i < __argc; ++i)

@@ -6,19 +6,24 @@
 //   wait CLASS TITLE MS        wait for a top-level window ("-" for any); print its handle
 //   gone CLASS MS              wait until no top-level window of CLASS exists
 //   close CLASS                send WM_CLOSE to the first top-level window of CLASS
-//   info HWND                  class, title, styles, parent, rectangle, visibility, pid, id
+//   info HWND                  class, title, styles, parent, rectangle, visibility, pid, id, owner
 //   children HWND              one "info" line per child window
+//   focus HWND                 the id of the control that has the keyboard focus in HWND's thread
+//   measure FACE POINTS WEIGHT WIDTH TEXT   "width height" that TEXT needs in that font, drawn
+//                              word-wrapped within WIDTH as a label draws it (0: one line)
 //   msgbox MS                  wait for a message box; print its handle, caption and text
 //   answer HWND [ID]           press a dialog's button (IDOK by default), posted
-//   get|set HWND ID [TEXT]     a control's text
+//   get|set HWND ID [TEXT]     a control's text, in UTF-8
 //   click HWND ID              press a button (posted, so a modal box it opens does not block)
 //   check HWND ID              a check box's state
-//   list HWND ID               a list box's lines, one per output line
+//   list HWND ID               a list box's or combo box's lines, one per output line
 //   select|selection HWND ID [INDEX]  select a list line (-1: none) / the selected line
 //   parent W H SECONDS         make a window to hold a preview; print its handle
 //   resources PID              GDI objects, user objects and handles of a process
 //   hotkey VK SECONDS          hold key VK as a hot key, as another program may; print "held"
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -45,11 +50,19 @@ static BOOL CALLBACK PrintInfo(HWND window, LPARAM)
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     printf("hwnd=%llu class=%s title=%s style=0x%08lx exstyle=0x%08lx parent=%llu rect=%ld,%ld,%ld,%ld "
-           "visible=%d pid=%lu id=%ld\n",
+           "visible=%d pid=%lu id=%ld owner=%llu\n",
            Number(window), className, title, static_cast<unsigned long>(GetWindowLongA(window, GWL_STYLE)),
            static_cast<unsigned long>(GetWindowLongA(window, GWL_EXSTYLE)), Number(GetParent(window)), r.left,
-           r.top, r.right, r.bottom, IsWindowVisible(window) ? 1 : 0, pid, static_cast<long>(GetDlgCtrlID(window)));
+           r.top, r.right, r.bottom, IsWindowVisible(window) ? 1 : 0, pid, static_cast<long>(GetDlgCtrlID(window)),
+           Number(GetWindow(window, GW_OWNER)));
     return TRUE;
+}
+
+static std::string Utf8(const wchar_t *wide)
+{
+    static char text[65536];
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+    return text;
 }
 
 // A message box: a visible dialog with the static text control 0xFFFF.
@@ -85,6 +98,8 @@ template <typename Seek> static int Within(const char *ms, Seek seek)
 int main(int argc, char **argv)
 {
     setvbuf(stdout, nullptr, _IONBF, 0);
+    int wideCount = 0;
+    wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), &wideCount);
     const std::string command = argc > 1 ? argv[1] : "";
     const char *any = argc > 3 && strcmp(argv[3], "-") != 0 ? argv[3] : nullptr;
     if (command == "wait" && argc == 5)
@@ -101,6 +116,23 @@ int main(int argc, char **argv)
         if (!IsWindow(window))
             return 1;
         return command == "info" ? (PrintInfo(window, 0), 0) : (EnumChildWindows(window, PrintInfo, 0), 0);
+    }
+    if (command == "focus" && argc == 3) {
+        GUITHREADINFO thread = {};
+        thread.cbSize = sizeof thread;
+        DWORD id = GetWindowThreadProcessId(ToWindow(argv[2]), nullptr);
+        return id && GetGUIThreadInfo(id, &thread) ? (printf("%d\n", GetDlgCtrlID(thread.hwndFocus)), 0) : 1;
+    }
+    if (command == "measure" && argc == 7 && wideCount == 7) {   // the font made here as the dialog or splash makes it
+        HDC dc = GetDC(nullptr);
+        HGDIOBJ previous = SelectObject(dc, CreateFontW(-MulDiv(atoi(argv[3]), GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0,
+                                                        atoi(argv[4]), 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, wide[2]));
+        RECT needed = {0, 0, atoi(argv[5]), 0};
+        UINT lines = needed.right ? DT_WORDBREAK | DT_EXPANDTABS : DT_SINGLELINE | DT_NOPREFIX;
+        DrawTextW(dc, wide[6], -1, &needed, DT_CALCRECT | lines);
+        DeleteObject(SelectObject(dc, previous));
+        ReleaseDC(nullptr, dc);
+        return printf("%ld %ld\n", needed.right, needed.bottom) > 0 ? 0 : 1;
     }
     if (command == "msgbox" && argc == 3)
         return Within(argv[2], [] {
@@ -121,13 +153,13 @@ int main(int argc, char **argv)
     if (argc >= 4 && (command == "get" || command == "set" || command == "click" || command == "check" ||
                       command == "list" || command == "select" || command == "selection")) {
         HWND control = GetDlgItem(ToWindow(argv[2]), atoi(argv[3]));
-        static char text[65536];
+        static wchar_t box[32768];
         if (!control)
             return 1;
         if (command == "get")
-            printf("%s\n", SendMessageA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text)) >= 0 ? text : "");
-        else if (command == "set" && argc == 5)
-            SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4]));
+            printf("%s\n", SendMessageW(control, WM_GETTEXT, 32768, reinterpret_cast<LPARAM>(box)) >= 0 ? Utf8(box).c_str() : "");
+        else if (command == "set" && argc == 5 && wideCount == 5)
+            SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide[4]));
         else if (command == "click")
             PostMessageA(control, BM_CLICK, 0, 0);
         else if (command == "check" || command == "selection")
@@ -137,11 +169,14 @@ int main(int argc, char **argv)
         else if (command != "list")
             return 2;
         // Wine answers LB_GETTEXT across processes in UTF-16 whatever was asked, so ask for UTF-16.
-        for (LRESULT i = 0; command == "list" && i < SendMessageW(control, LB_GETCOUNT, 0, 0); ++i) {
-            wchar_t wide[2048] = L"";
-            SendMessageW(control, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide));
-            WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-            printf("%s\n", text);
+        // A combo box's list answers the same questions under other names.
+        wchar_t className[32] = L"";
+        GetClassNameW(control, className, 32);
+        bool combo = lstrcmpiW(className, L"ComboBox") == 0;
+        for (LRESULT i = 0; command == "list" && i < SendMessageW(control, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0); ++i) {
+            wchar_t line[2048] = L"";
+            SendMessageW(control, combo ? CB_GETLBTEXT : LB_GETTEXT, i, reinterpret_cast<LPARAM>(line));
+            printf("%s\n", Utf8(line).c_str());
         }
         return 0;
     }

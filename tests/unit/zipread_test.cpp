@@ -138,4 +138,22 @@ TEST(ZipRead, HandBuiltArchives)
     EXPECT_EQ(kRefused, Read(temp.path()));
 }
 
-}   // namespace
+TEST(ZipRead, NamesTurnIntoTheActiveCodePageOrAreRefused)
+{
+    // Natively the active code page is UTF-8. Flag bit 11 says UTF-8, else code page 437; "" is refused.
+    const std::pair<string, string> rows[] = {   // UTF-8 bytes without the flag are code page 437
+        {"U\xe4\xb8\x96\xf0\x9f\x8e\xae", "\xe4\xb8\x96\xf0\x9f\x8e\xae"}, {"Caf\xc3\xa9\xff", "Caf\xe2\x94\x9c\xe2\x8c\x90\xc2\xa0"},
+        {"UCaf\xe9", ""}, {"U\xc0\xaf", ""}, {"U\xed\xa0\x80", ""}, {"U\xf4\x90\x80\x80", ""}, {"U\xe4\xb8", ""},
+        {string("a\0b", 3), ""}, {string(1023, 'n'), string(1023, 'n')}, {string(1022, 'n') + "\x8a", ""}};
+    for (const auto &[stored, expected] : rows) {
+        const bool utf8 = stored[0] == 'U';   // rows starting with U hold a flagged UTF-8 name after it
+        ZipEntry entry = {};
+        entry.name = const_cast<char *>(stored.data() + utf8), entry.flags = utf8 ? 0x0808 : 0x0008;
+        entry.nameLength = static_cast<uint16_t>(stored.size() - utf8);
+        char name[1024] = "x";
+        EXPECT_EQ(expected.empty() ? "<refused>" : expected, ZipEntryName(&entry, name, sizeof name) ? name : "<refused>" + string(name))
+            << stored.substr(0, 12);
+    }
+}
+
+}  // namespace
