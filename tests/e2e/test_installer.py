@@ -2,7 +2,6 @@
 an upgrade in place, silent uninstall (the replaced saver returns, settings stay)."""
 import os
 import re
-import signal
 import unittest
 
 import harness
@@ -40,6 +39,15 @@ class Installer(unittest.TestCase):
     def unix(self, path):
         return self.env.wine("winepath", "-u", path, timeout=30, check=True).stdout.strip()
 
+    def running(self, mark):   # a Windows program of the tree whose command line holds mark runs
+        def command_line(pid):
+            try:
+                with open("/proc/%d/cmdline" % pid, errors="replace") as f:
+                    return f.read()
+            except OSError:
+                return ""
+        return any(mark in command_line(pid) for pid in self.env.our_processes())
+
     def same(self, installed, built):
         with open(self.unix(installed), "rb") as a, open(os.path.join(BUILD, built), "rb") as b:
             return a.read() == b.read()
@@ -66,21 +74,40 @@ class Installer(unittest.TestCase):
         self.assertTrue(entry["Publisher"] and int(entry["EstimatedSize"], 16) > 1000)  # KB
         self.assertEqual(SAVER, self.values(DESKTOP)["SCRNSAVE.EXE"])
 
+        # An older saver (bytes appended: still a program) runs its rounds.
+        with open(self.unix(SAVER), "ab") as f:
+            f.write(b"an older build")
         saver = env.start(SAVER, "/s")
         first = wait_until(emu.starts, 30)
         ended = first and wait_until(lambda: ("close", first[0][1]) in emu.log(), 30)
-        os.killpg(saver.pid, signal.SIGKILL)
-        saver.wait(timeout=10)
-        env.reset()
         self.assertTrue(first and '"pacman"' in first[0][-1], "no round: %s" % emu.log())
         self.assertTrue(ended, "the round did not end: %s" % emu.log())
 
+        # The upgrade while it runs: asked to close, it closes its emulator, and
+        # the new saver is in place.
         with open(self.unix(CHECK), "wb") as f:
             f.write(b"an older version")
         self.assertEqual(0, env.wine(SETUP, "/S", timeout=120).returncode)
-        self.assertTrue(self.same(CHECK, "quillmere-check.exe"))
+        self.assertTrue(wait_until(lambda: saver.poll() is not None, 30), "the old saver still runs")
+        self.assertEqual(*({entry[1] for entry in emu.log() if entry[0] == kind} for kind in ("start", "close")))
+        self.assertTrue(self.same(SAVER, "Quillmere.scr") and self.same(CHECK, "quillmere-check.exe"))
         self.assertEqual(entry, self.values(ENTRY))
         self.assertEqual(SAVER, self.values(DESKTOP)["SCRNSAVE.EXE"])
+
+        # A file that stays in use (a query of quillmere-check that hangs): it
+        # takes its place at the next restart, and the exit code says so (3010,
+        # of which Wine passes on the low byte).
+        hung = Emulator("installer-hung")
+        hung.switch("fake-hang-listxml")
+        with open(self.unix(CHECK), "ab") as f:
+            f.write(b"an older build")
+        env.start(CHECK, "--mame", hung.win_exe, "facts", "mame", "pacman")
+        self.assertTrue(wait_until(lambda: self.running("installer-hung"), 30))
+        self.assertEqual(3010 & 0xFF, env.wine(SETUP, "/S", timeout=120).returncode)
+        self.assertFalse(self.same(CHECK, "quillmere-check.exe"))
+        env.reset()
+        env.wine("wineboot", "-r", timeout=120, check=True)
+        self.assertTrue(self.same(CHECK, "quillmere-check.exe"))
 
         self.uninstall()
         for path in (SAVER, FOLDER):
