@@ -60,7 +60,8 @@ bool GetCacheFolder(char *folder, size_t size)
 {
     const char *base = getenv("XDG_CACHE_HOME");
     bool made = false;
-    if (base && *base)
+    // XDG: a relative XDG_CACHE_HOME is ignored, as if unset.
+    if (base && base[0] == '/')
         made = MakeFolder(base) && FormatText(folder, size, "%s/quillmere", base);
     else if ((base = getenv("HOME")) && *base) {
         char cache[4096];

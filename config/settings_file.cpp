@@ -43,6 +43,19 @@ bool ReadSettingsFile(const char *path)
     std::string systems;
     char line[4096];
     while (fgets(line, sizeof line, file)) {
+        size_t length = strlen(line);
+        if (length == sizeof line - 1 && line[length - 1] != '\n') {
+            // Longer than the buffer: skipped whole, so that its rest is never
+            // read as a line (a setting) of its own.
+            int next = fgetc(file);
+            if (next == '\r')
+                next = fgetc(file);
+            bool longer = next != '\n' && next != EOF;
+            while (next != '\n' && next != EOF)
+                next = fgetc(file);
+            if (longer)
+                continue;
+        }
         line[strcspn(line, "\r\n")] = '\0';
         const char *equals = strchr(line, '=');
         if (line[0] == '#' || !equals)

@@ -8,9 +8,9 @@
 // A store over the settings file: one "Name=value" a line, named like the
 // registry values; the timers and MameCheckOnlyPerfect in decimal; one
 // "SystemsList=system extension" line per allowed system; lines starting
-// with '#' and lines without '=' are skipped. Each load reads the file anew
-// (a file that cannot be read is a key that cannot be opened); the store
-// never writes.
+// with '#', lines without '=' and lines longer than 4095 characters are
+// skipped. Each load reads the file anew (a file that cannot be read is a
+// key that cannot be opened); the store never writes.
 const SettingsStore *SettingsFileStore();
 
 // Makes path the file the store reads; null: DefaultSettingsFile. False
