@@ -44,3 +44,7 @@ bool RemoveFile(const char *path);
 
 // This process's id, to give temporary files names no other process uses.
 unsigned long CurrentProcessId();
+
+// True while a process of that id runs: a temporary file named after it may
+// still be written; one named after an ended process is a leftover.
+bool ProcessRuns(unsigned long id);
