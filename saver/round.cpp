@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <new>
 
 #include "base/files.h"
 #include "base/format.h"
@@ -79,8 +80,14 @@ unsigned char **MakePictureRows(void *context, int width, int height)
     picture.width = width;
     picture.height = height;
     picture.stride = (static_cast<size_t>(width) * made->bytesPerPixel + 3) & ~static_cast<size_t>(3);
-    picture.pixels.assign(picture.stride * static_cast<size_t>(height), 0);
-    made->rows.resize(static_cast<size_t>(height));
+    try {
+        picture.pixels.assign(picture.stride * static_cast<size_t>(height), 0);
+        made->rows.resize(static_cast<size_t>(height));
+    } catch (const std::bad_alloc &) {
+        // Too large for the memory left: the decoder gives up, and the round
+        // goes on without its picture.
+        return nullptr;
+    }
     for (int y = 0; y < height; ++y)
         made->rows[y] = picture.pixels.data() + picture.stride * static_cast<size_t>(y);
     return made->rows.data();
