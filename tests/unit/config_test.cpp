@@ -138,12 +138,26 @@ TEST(Config, SavingAndLoadingBack)
         EXPECT_EQ("C:\\Emu|mess.exe|-a  -b|D:|m.exe|1|" + string(strchr(timer, '=') + 1) + "|1500|2500|0|90|a2600:bin,nes:unf",
                   loaded);
     }
-    Fresh();   // a list longer than its 10240 bytes keeps its whole lines, and says so
-    for (int i = 0; i < 1000; i++)
-        lines.push_back("sys" + std::to_string(1000 + i) + " ext" + std::to_string(100 + i % 900));
-    SaveConfigToRegistry(nullptr, &kControls);
-    EXPECT_EQ(682u * 15 + 1, stored["SystemsList"].size());
-    EXPECT_EQ(vector<string>{"Systems list: The list of systems is too long: 318 lines were not saved"}, messages);
+    // A list longer than its 10240 bytes keeps its whole lines, and says so;
+    // one that ends exactly there is whole, saved and loaded.
+    for (bool exact : {false, true}) {
+        SCOPED_TRACE(exact);
+        Fresh();
+        for (int i = 0; i < (exact ? 682 : 1000); i++)
+            lines.push_back("sys" + std::to_string(1000 + i) + " ext" + std::to_string(100 + i % 900));
+        if (exact)
+            lines.push_back("last ext");   // 682 lines of 15 bytes, 9 bytes, the final NUL
+        SaveConfigToRegistry(nullptr, &kControls);
+        EXPECT_EQ(exact ? 10240u : 682u * 15 + 1, stored["SystemsList"].size());
+        EXPECT_EQ(exact ? vector<string>{} : vector<string>{"Systems list: The list of systems is too long: 318 lines were not saved"},
+                  messages);
+        ResetSettings();
+        ASSERT_EQ(0, ReadConfigurationInRegistry());
+        string loaded = std::to_string(Number_of_machine);
+        if (const MachineEntry *last = Number_of_machine ? &AvailableMachine[Number_of_machine - 1] : nullptr)
+            loaded += string(" ") + last->Name + " " + last->Extension;
+        EXPECT_EQ(exact ? "683 last ext" : "682 sys1681 ext781", loaded);
+    }
 }
 
 TEST(Config, FolderBesideTheChosenExecutableTooLongForItsBoxLeavesTheBox)
