@@ -15,6 +15,7 @@
 #include "config/settings.h"
 #include "emulator/choose.h"
 #include "emulator/runner.h"
+#include "saver/round.h"
 #include "support/bytes.h"
 #include "support/temp_folder.h"
 #include "support/test_files.h"
@@ -244,6 +245,34 @@ TEST(Choose, ScriptedDrawsOverRealTrees)
     ResetSettings();
     char machine[kMachineBytes], software[kSoftwareBytes], command[kCommandBytes];
     EXPECT_EXIT(ChooseSoftware(machine, software, command), ::testing::ExitedWithCode(1), "") << "neither emulator";
+}
+
+// The repeat window: a round looks back over its own kind only; an arcade
+// game over one round fewer than the ROM folder's entries, at most 20.
+TEST(Choose, RepeatWindowOfArcadeAndMessRounds)
+{
+    const string a = "MAME\ta", b = "MAME\tb", c = "MAME\tc", s = "MESS\tnes\tx.nes";
+    auto after = [](vector<string> earlier, int n, const string &other) {   // n rounds of other, newest first
+        earlier.insert(earlier.begin(), n, other);
+        return earlier;
+    };
+    const struct {
+        const char *what;
+        vector<string> recent;
+        string key;
+        int romEntries;
+        bool repeat;
+    } rows[] = {
+        {"three-game folder: the latest two", {c, b, a}, b, 3, true},
+        {"three-game folder: the third latest comes again", {c, b, a}, a, 3, false},
+        {"large folder: the 20th latest", after({a}, 19, b), a, 500, true},
+        {"large folder: the 21st latest", after({a}, 20, b), a, 500, false},
+        {"MESS after 20 arcade rounds, without a ROM folder", after({s}, 20, a), s, 0, true},
+        {"MESS: the 20th latest MESS round", after({s}, 19, "MESS\tnes\ty.nes"), s, 0, true},
+        {"MESS: the 21st", after({s}, 20, "MESS\tnes\ty.nes"), s, 0, false},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(row.repeat, InRepeatWindow(row.recent, row.key, row.romEntries)) << row.what;
 }
 
 struct Lookup {
