@@ -1,5 +1,6 @@
 """The installer under Wine, one cycle: silent install, a round of the installed saver,
 an upgrade in place, silent uninstall (the replaced saver returns, settings stay)."""
+import contextlib
 import os
 import re
 import unittest
@@ -39,14 +40,12 @@ class Installer(unittest.TestCase):
     def unix(self, path):
         return self.env.wine("winepath", "-u", path, timeout=30, check=True).stdout.strip()
 
-    def running(self, mark):   # a Windows program of the tree whose command line holds mark runs
-        def command_line(pid):
-            try:
-                with open("/proc/%d/cmdline" % pid, errors="replace") as f:
-                    return f.read()
-            except OSError:
-                return ""
-        return any(mark in command_line(pid) for pid in self.env.our_processes())
+    def running(self, word):   # a Windows program of the tree whose command line holds word runs
+        lines = []
+        for pid in self.env.our_processes():
+            with contextlib.suppress(OSError), open("/proc/%d/cmdline" % pid, "rb") as f:
+                lines.append(f.read())
+        return any(word in line for line in lines)
 
     def same(self, installed, built):
         with open(self.unix(installed), "rb") as a, open(os.path.join(BUILD, built), "rb") as b:
@@ -65,8 +64,7 @@ class Installer(unittest.TestCase):
         env.wine("reg", "add", DESKTOP, "/v", "SCRNSAVE.EXE", "/d", PREVIOUS, "/f", check=True)
 
         self.assertEqual(0, env.wine(SETUP, "/S", timeout=120).returncode)
-        self.assertTrue(self.same(SAVER, "Quillmere.scr"))
-        self.assertTrue(self.same(CHECK, "quillmere-check.exe"))
+        self.assertTrue(self.same(SAVER, "Quillmere.scr") and self.same(CHECK, "quillmere-check.exe"))
         entry = self.values(ENTRY)
         names = ("DisplayName", "DisplayVersion", "DisplayIcon", "UninstallString")
         self.assertEqual(("Quillmere", version, SAVER + ",0", '"%s"' % UNINSTALLER),
@@ -89,7 +87,7 @@ class Installer(unittest.TestCase):
             f.write(b"an older version")
         self.assertEqual(0, env.wine(SETUP, "/S", timeout=120).returncode)
         self.assertTrue(wait_until(lambda: saver.poll() is not None, 30), "the old saver still runs")
-        self.assertEqual(*({entry[1] for entry in emu.log() if entry[0] == kind} for kind in ("start", "close")))
+        self.assertEqual(*({e[1] for e in emu.log() if e[0] == kind} for kind in ("start", "close")))
         self.assertTrue(self.same(SAVER, "Quillmere.scr") and self.same(CHECK, "quillmere-check.exe"))
         self.assertEqual(entry, self.values(ENTRY))
         self.assertEqual(SAVER, self.values(DESKTOP)["SCRNSAVE.EXE"])
@@ -102,7 +100,7 @@ class Installer(unittest.TestCase):
         with open(self.unix(CHECK), "ab") as f:
             f.write(b"an older build")
         env.start(CHECK, "--mame", hung.win_exe, "facts", "mame", "pacman")
-        self.assertTrue(wait_until(lambda: self.running("installer-hung"), 30))
+        self.assertTrue(wait_until(lambda: self.running(b"-listxml"), 30), "the query did not start")
         self.assertEqual(3010 & 0xFF, env.wine(SETUP, "/S", timeout=120).returncode)
         self.assertFalse(self.same(CHECK, "quillmere-check.exe"))
         env.reset()

@@ -8,6 +8,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "artwork/lookup.h"
@@ -251,28 +252,20 @@ TEST(Choose, ScriptedDrawsOverRealTrees)
 // game over one round fewer than the ROM folder's entries, at most 20.
 TEST(Choose, RepeatWindowOfArcadeAndMessRounds)
 {
-    const string a = "MAME\ta", b = "MAME\tb", c = "MAME\tc", s = "MESS\tnes\tx.nes";
+    const string a = "MAME\ta", b = "MAME\tb", c = "MAME\tc", s = "MESS\tnes\tx.nes", t = "MESS\tnes\ty.nes";
     auto after = [](vector<string> earlier, int n, const string &other) {   // n rounds of other, newest first
-        earlier.insert(earlier.begin(), n, other);
-        return earlier;
+        return earlier.insert(earlier.begin(), n, other), earlier;
     };
-    const struct {
-        const char *what;
-        vector<string> recent;
-        string key;
-        int romEntries;
-        bool repeat;
-    } rows[] = {
+    const std::tuple<const char *, vector<string>, string, int, bool> rows[] = {   // recent, key, ROM entries
         {"three-game folder: the latest two", {c, b, a}, b, 3, true},
         {"three-game folder: the third latest comes again", {c, b, a}, a, 3, false},
         {"large folder: the 20th latest", after({a}, 19, b), a, 500, true},
         {"large folder: the 21st latest", after({a}, 20, b), a, 500, false},
         {"MESS after 20 arcade rounds, without a ROM folder", after({s}, 20, a), s, 0, true},
-        {"MESS: the 20th latest MESS round", after({s}, 19, "MESS\tnes\ty.nes"), s, 0, true},
-        {"MESS: the 21st", after({s}, 20, "MESS\tnes\ty.nes"), s, 0, false},
-    };
-    for (const auto &row : rows)
-        EXPECT_EQ(row.repeat, InRepeatWindow(row.recent, row.key, row.romEntries)) << row.what;
+        {"MESS: the 20th latest MESS round", after({s}, 19, t), s, 0, true},
+        {"MESS: the 21st", after({s}, 20, t), s, 0, false}};
+    for (const auto &[what, recent, key, romEntries, repeat] : rows)
+        EXPECT_EQ(repeat, InRepeatWindow(recent, key, romEntries)) << what;
 }
 
 struct Lookup {

@@ -179,32 +179,25 @@ TEST(Config, FolderBesideTheChosenExecutableTooLongForItsBoxLeavesTheBox)
 TEST(Config, SettingsFileSkipsOverlongLinesAndRelativeXdgHomes)
 {
     TempFolder home("settings ");
-    string file = home.Write("settings", "MameOption=" + string(4084, 'x') + "PollTimer=7\nSplashScreenTimer=9\n");
+    const string h = home.path(), home0 = getenv("HOME"), cache0 = getenv("XDG_CACHE_HOME");
     ResetSettings();
-    ASSERT_TRUE(SetSettingsFile(file.c_str()));
+    SetSettingsFile(home.Write("settings", "MameOption=" + string(4084, 'x') + "PollTimer=7\nSplashScreenTimer=9\n").c_str());
     SetSettingsStore(SettingsFileStore());
-    ASSERT_EQ(0, ReadConfigurationInRegistry());
+    EXPECT_EQ(0, ReadConfigurationInRegistry());
     EXPECT_EQ(std::make_pair(kDefaultTimerPoll, 9), std::make_pair(TimerPoll, TimerStart));
     SetSettingsStore(nullptr);
     SetSettingsFile(nullptr);
-
-    std::map<string, string> kept;   // the facts tests keep their cache in a folder of their own
-    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
-        kept[name] = getenv(name) ? getenv(name) : "";
-    const string h = home.path();
     const string rows[][4] = {   // XDG_CONFIG_HOME, XDG_CACHE_HOME: the settings file, the cache folder
         {h + "/c", h + "/k", h + "/c/quillmere/settings", h + "/k/quillmere"},
         {"c", "k", h + "/.config/quillmere/settings", h + "/.cache/quillmere"}};
     for (const auto &row : rows) {
-        SCOPED_TRACE(row[0]);
         setenv("HOME", h.c_str(), 1), setenv("XDG_CONFIG_HOME", row[0].c_str(), 1), setenv("XDG_CACHE_HOME", row[1].c_str(), 1);
         char path[1024] = "", folder[1024] = "";
         DefaultSettingsFile(path, sizeof path);
         EXPECT_TRUE(GetCacheFolder(folder, sizeof folder));
-        EXPECT_EQ(row[2] + "|" + row[3], string(path) + "|" + folder);
+        EXPECT_EQ(row[2] + "|" + row[3], string(path) + "|" + folder) << row[0];
     }
-    for (const auto &[name, value] : kept)
-        setenv(name.c_str(), value.c_str(), 1);
+    setenv("HOME", home0.c_str(), 1), setenv("XDG_CACHE_HOME", cache0.c_str(), 1), unsetenv("XDG_CONFIG_HOME");
 }
 
 }   // namespace

@@ -123,9 +123,7 @@ TEST_F(Facts, DamagedOrStaleCacheIsIgnoredAndRewritten)
     NextSession();
     const string path = FilesEndingIn(cacheHome.path() + "/quillmere", ".txt", '/').at(0);
     const string good = ReadWhole(path), parent = "\tparent\t";
-    auto later = [&] {   // the executable gets a new last-write time only
-        std::filesystem::last_write_time(exe, std::filesystem::last_write_time(exe) + std::chrono::seconds(1));
-    };
+    auto later = [&] { std::filesystem::last_write_time(exe, std::filesystem::last_write_time(exe) + std::chrono::seconds(1)); };
     for (const auto &[text, change] : std::vector<std::pair<string, char>>{
              {good.substr(0, good.size() / 2), 0}, {good.substr(0, good.rfind("end")), 0}, {string(), 0},
              {"quillmere machine facts 2" + good.substr(good.find('\n')), 0}, {string("\x89PNG\0%zz\t\n", 11), 0},
@@ -181,16 +179,14 @@ TEST_F(Facts, DamagedOrStaleCacheIsIgnoredAndRewritten)
 }
 
 // Two round workers at once (a new session's and the last one's, still
-// finishing): each keeps its answers right, and the facts in memory whole.
+// finishing): the answers stay right and the facts in memory whole.
 TEST_F(Facts, TwoWorkersAtOnce)
 {
-    SetCommandRunner([](char *, char *output) {
-        return snprintf(output, kRunnerOutputBytes, "<machine name=\"game\" isbios=\"yes\">"), 0;
-    });
+    SetCommandRunner([](char *, char *output) { return snprintf(output, 99, "<machine name=\"game\" isbios=\"yes\">"), 0; });
     std::atomic<int> wrong{0};
     auto work = [&](bool forgetting) {
-        MachineFacts seen;
         for (int i = 0; i < 300; ++i) {
+            MachineFacts seen;
             wrong += !GetMachineFacts(folder, "mame", "game", &seen, nullptr) || !seen.bios;
             RememberFailedChoice(folder, "mame", forgetting ? "a" : "b", time(nullptr));
             forgetting ? ForgetMachineFacts() : (void)SaveMachineFacts();

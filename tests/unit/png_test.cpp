@@ -82,6 +82,31 @@ TEST(PngDecode, LibpngTestPicturesMatchPillow)
     }
 }
 
+const string kSignature("\x89PNG\r\n\x1a\n", 8);
+
+string Ihdr(uint32_t width, uint32_t height, int depth, int colourType)
+{
+    return PngChunk("IHDR", BigEndian32(width) + BigEndian32(height) + char(depth) +
+                                char(colourType) + string(3, '\0'));
+}
+
+string Idat(const string &raw)
+{
+    uLongf size = compressBound(raw.size());
+    string packed(size, '\0');
+    compress(reinterpret_cast<Bytef *>(&packed[0]), &size,
+             reinterpret_cast<const Bytef *>(raw.data()), raw.size());
+    return PngChunk("IDAT", packed.substr(0, size));
+}
+
+// A whole picture of 8-bit RGB rows, all unfiltered zeros unless raw is given.
+string Png(uint32_t width, uint32_t height, int depth = 8, int colourType = 2, string raw = "")
+{
+    if (raw.empty())
+        raw.assign(height * (1 + 3 * width), '\0');
+    return kSignature + Ihdr(width, height, depth, colourType) + Idat(raw) + PngChunk("IEND", "");
+}
+
 string With(string bytes, size_t at, char value)
 {
     bytes[at] = value;
@@ -124,11 +149,7 @@ TEST(PngDecode, DamagedAndAbsurdFilesAreRefused)
     }
     EXPECT_EQ("-", Decoded(temp.File("absent.png")));
     EXPECT_EQ("-", Decoded(temp.path()));
-    // Large artwork is no damage.
-    RgbPicture picture;
-    ASSERT_TRUE(DecodePNGFile(temp.Write("4k.png", Png(3840, 2160)).c_str(), &picture));
-    EXPECT_EQ(3840 * 2160, picture.width * picture.height);
-    FreeRgbPicture(&picture);
+    // (Large artwork is no damage: the round test decodes a 2000 x 1000 picture.)
 }
 
 }   // namespace

@@ -34,11 +34,10 @@ RunResult RunChild(const string &actions, int limitMs = 30000)
 {
     RunnerTimeLimitMs = limitMs;
     std::fill(output.begin(), output.end(), '~');
-    string folder = ExecutableFolder();
-    DeleteFileA((folder + "child.pid").c_str());
+    const string folder = ExecutableFolder();
     std::vector<char> line(1024);
-    snprintf(line.data(), line.size(), "\"%schildwriter.exe\" pidfile \"%schild.pid\" %s", folder.c_str(),
-             folder.c_str(), actions.c_str());
+    snprintf(line.data(), line.size(), "\"%schildwriter.exe\" pidfile \"%schild.pid\" %s", folder.c_str(), folder.c_str(),
+             actions.c_str());
     ULONGLONG start = GetTickCount64();
     RunResult run;
     run.result = SilentCreateProcess(line.data(), output.data());
@@ -51,12 +50,9 @@ RunResult RunChild(const string &actions, int limitMs = 30000)
 // True once the last child is gone: not merely reported, its process ended.
 bool ChildEnded()
 {
-    DWORD pid = strtoul(ReadWhole(ExecutableFolder() + "child.pid").c_str(), nullptr, 10);
-    HANDLE process = pid ? OpenProcess(SYNCHRONIZE, FALSE, pid) : nullptr;
-    bool ended = pid && (!process || WaitForSingleObject(process, 0) == WAIT_OBJECT_0);
-    if (process)
-        CloseHandle(process);
-    return ended;
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, strtoul(ReadWhole(ExecutableFolder() + "child.pid").c_str(), nullptr, 10));
+    bool ended = !process || WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    return (process && CloseHandle(process)), ended;
 }
 
 }  // namespace
@@ -98,19 +94,14 @@ TEST(RunnerWin, StreamsLimitsAndTimeLimit)
 TEST(RunnerWin, CancelEndsTheChildAtOnce)
 {
     std::atomic<bool> cancel{false};
-    std::atomic<ULONGLONG> cancelledAt{0};
+    std::atomic<ULONGLONG> cancelledAt{0};   // the cancel thread's
     SetRunnerCancel(&cancel);
     std::fill(output.begin(), output.end(), '~');
-    // Cancels once the runner holds what the child wrote first: a loaded
-    // machine may start the child later than any fixed wait.
+    // Cancels once the runner holds what the child wrote first ("early" and
+    // its NUL): a loaded machine may start the child later than any fixed wait.
     std::thread later([&] {
-        auto holds = [] {
-            for (int i = 0; i < 6; ++i)
-                if (__atomic_load_n(&output[i], __ATOMIC_ACQUIRE) != "early"[i])
-                    return false;
-            return true;
-        };
-        for (ULONGLONG until = GetTickCount64() + 20000; !holds() && GetTickCount64() < until;)
+        for (ULONGLONG until = GetTickCount64() + 20000;
+             __atomic_load_n(&output[5], __ATOMIC_ACQUIRE) != '\0' && GetTickCount64() < until;)
             Sleep(5);
         cancelledAt = GetTickCount64();
         cancel = true;
