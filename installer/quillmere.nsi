@@ -212,7 +212,7 @@ Function EndSaver
                 IntOp $3 $3 + 1
             ${EndIf}
         ${Loop}
-        StrCpy $2 1   # WAIT_TIMEOUT unless a wait succeeds
+        StrCpy $2 1   # not ended, unless the wait below says so
         ${If} $3 > 0
             System::Call 'kernel32::WaitForSingleObject(p r1, i 15000) i .r2'
         ${EndIf}
