@@ -29,8 +29,8 @@ struct FileStamp {
 bool GetFileStamp(const char *path, FileStamp *stamp);
 
 // The folder for this program's cache files, created when missing:
-// %LOCALAPPDATA%\Quillmere on Windows; natively $XDG_CACHE_HOME/quillmere,
-// else $HOME/.cache/quillmere. False when there is none (no such variable,
+// %LOCALAPPDATA%\Quillmere on Windows; natively $XDG_CACHE_HOME/quillmere
+// when that variable holds an absolute path, else $HOME/.cache/quillmere. False when there is none (no such variable,
 // or the folder cannot be made): the caller then keeps its cache in memory.
 bool GetCacheFolder(char *folder, size_t size);
 
@@ -44,3 +44,7 @@ bool RemoveFile(const char *path);
 
 // This process's id, to give temporary files names no other process uses.
 unsigned long CurrentProcessId();
+
+// True while a process of that id runs: a temporary file named after it may
+// still be written; one named after an ended process is a leftover.
+bool ProcessRuns(unsigned long id);

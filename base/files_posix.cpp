@@ -1,6 +1,7 @@
 #include "base/files.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <string>
 #include <sys/stat.h>
@@ -60,7 +61,8 @@ bool GetCacheFolder(char *folder, size_t size)
 {
     const char *base = getenv("XDG_CACHE_HOME");
     bool made = false;
-    if (base && *base)
+    // XDG: a relative XDG_CACHE_HOME is ignored, as if unset.
+    if (base && base[0] == '/')
         made = MakeFolder(base) && FormatText(folder, size, "%s/quillmere", base);
     else if ((base = getenv("HOME")) && *base) {
         char cache[4096];
@@ -92,4 +94,12 @@ bool RemoveFile(const char *path)
 unsigned long CurrentProcessId()
 {
     return static_cast<unsigned long>(getpid());
+}
+
+bool ProcessRuns(unsigned long id)
+{
+    // 0 and ids beyond pid_t would name a process group or wrap around.
+    if (id == 0 || id > 0x7fffffffu)
+        return false;
+    return kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
 }

@@ -62,3 +62,13 @@ unsigned long CurrentProcessId()
 {
     return GetCurrentProcessId();
 }
+
+bool ProcessRuns(unsigned long id)
+{
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
+    if (!process)
+        return GetLastError() == ERROR_ACCESS_DENIED;   // another user's
+    bool runs = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return runs;
+}

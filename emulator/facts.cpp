@@ -1,9 +1,11 @@
 #include "emulator/facts.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 
@@ -51,6 +53,13 @@ std::map<std::string, EmulatorFacts> &Emulators()
 
 uint64_t emulatorClock = 0;
 thread_local long queriesRun = 0;
+
+// Guards everything above but queriesRun. Never destroyed, like Emulators().
+std::mutex &FactsLock()
+{
+    static auto *lock = new std::mutex;
+    return *lock;
+}
 
 bool FitsInFile(const std::string &name, const MachineFacts &facts)
 {
@@ -182,6 +191,7 @@ bool ParseMachine(const std::vector<std::string> &f, std::string *name, MachineF
         f[1].size() >= kFileNameBytes || !ParseFlag(f[2], &facts->known) ||
         !ParseFlag(f[3], &facts->bios) || !ParseFlag(f[4], &facts->device) ||
         !ParseFlag(f[5], &facts->runnable) || f[6].size() >= kFileNameBytes ||
+        (!f[6].empty() && !IsPlainName(f[6].c_str())) ||   // cloneof reaches picture paths
         !ParseNumber(f[7], 4, &verdict) || !ParseNumber(f[8], 1, &info) ||
         !ParseFlag(f[9], &facts->descriptionWritten) || f[10].size() >= kFileTextBytes ||
         !ParseFlag(f[11], &facts->yearWritten) || f[12].size() >= kFileTextBytes)
@@ -296,12 +306,59 @@ void LoadCacheFile(const std::string &exePath, EmulatorFacts *emulator)
     }
 }
 
+// Removes the facts-*.tmp files of processes that have ended: a write cut
+// short (the process killed) leaves its temporary file behind.
+void RemoveLeftoverTemporaries()
+{
+    char folder[1024], path[1300];
+    DIR *dir = GetCacheFolder(folder, sizeof folder) ? OpenFolder(folder) : nullptr;
+    if (!dir)
+        return;
+    while (dirent *item = readdir(dir)) {
+        // facts-HASH.txt.PROCESS.tmp
+        std::string name = item->d_name;
+        if (name.size() < 10 || name.compare(0, 6, "facts-") != 0 ||
+            name.compare(name.size() - 4, 4, ".tmp") != 0)
+            continue;
+        size_t dot = name.rfind('.', name.size() - 5);
+        unsigned long id = dot == std::string::npos ? 0 : strtoul(&name[dot + 1], nullptr, 10);
+        if (!ProcessRuns(id) && FormatText(path, sizeof path, "%s\\%s", folder, name.c_str()))
+            RemoveFile(path);
+    }
+    closedir(dir);
+}
+
+// Takes in the failed choices that another process wrote to the file since
+// it was read (the later time of each), so that neither loses the other's.
+void MergeFailuresFromFile(const std::string &exePath, EmulatorFacts *emulator)
+{
+    char path[1200];
+    FILE *file = CacheFilePath(exePath, path, sizeof path) ? OpenFile(path, "rb") : nullptr;
+    if (!file)
+        return;
+    EmulatorFacts written;
+    written.stamp = emulator->stamp;
+    bool good = ReadCacheFile(file, exePath, &written);
+    fclose(file);
+    if (!good)
+        return;
+    auto &failures = emulator->failures;
+    for (const auto &failure : written.failures) {
+        auto found = failures.emplace(failure).first;
+        found->second = std::max(found->second, failure.second);
+    }
+    auto older = [](const auto &a, const auto &b) { return a.second < b.second; };
+    while (failures.size() > static_cast<size_t>(kMaxRememberedFailures))
+        failures.erase(std::min_element(failures.begin(), failures.end(), older));
+}
+
 bool WriteCacheFile(const std::string &exePath, const EmulatorFacts &emulator, time_t now)
 {
     char path[1200], temporary[1300];
     if (!CacheFilePath(exePath, path, sizeof path) ||
         !FormatText(temporary, sizeof temporary, "%s.%lu.tmp", path, CurrentProcessId()))
         return false;
+    RemoveLeftoverTemporaries();
     FILE *file = OpenFile(temporary, "wb");
     if (!file)
         return false;
@@ -421,15 +478,17 @@ bool GetMachineFacts(const char *folder, const char *exe, const char *name,
         !FormatText(command, sizeof command, "\"%s\\%s\" -listxml %s", folder, exe, name))
         return false;
 
-    EmulatorFacts *emulator = FactsOf(exePath);
-    if (emulator) {
-        auto found = emulator->machines.find(name);
-        if (found != emulator->machines.end()) {
-            found->second.lastUse = ++emulator->clock;
-            *facts = found->second.facts;
-            if (fromCache)
-                *fromCache = true;
-            return true;
+    {
+        std::lock_guard<std::mutex> lock(FactsLock());
+        if (EmulatorFacts *emulator = FactsOf(exePath)) {
+            auto found = emulator->machines.find(name);
+            if (found != emulator->machines.end()) {
+                found->second.lastUse = ++emulator->clock;
+                *facts = found->second.facts;
+                if (fromCache)
+                    *fromCache = true;
+                return true;
+            }
         }
     }
 
@@ -445,7 +504,10 @@ bool GetMachineFacts(const char *folder, const char *exe, const char *name,
     if (result != 0 && result != 12)
         return false;
     ReadMachineFacts(report.get(), name, facts);
-    if (emulator && facts->answered)
+    // The query ran unlocked: the executable's facts are looked up again.
+    std::lock_guard<std::mutex> lock(FactsLock());
+    EmulatorFacts *emulator = facts->answered ? FactsOf(exePath) : nullptr;
+    if (emulator)
         Remember(emulator, name, *facts);
     return true;
 }
@@ -454,10 +516,12 @@ bool SaveMachineFacts()
 {
     bool saved = true;
     time_t now = time(nullptr);
+    std::lock_guard<std::mutex> lock(FactsLock());
     for (auto &entry : Emulators()) {
         EmulatorFacts &emulator = entry.second;
         if (!emulator.changed)
             continue;
+        MergeFailuresFromFile(entry.first, &emulator);
         // A file that cannot be written costs only speed: try again next time.
         if (WriteCacheFile(entry.first, emulator, now))
             emulator.changed = false;
@@ -469,6 +533,7 @@ bool SaveMachineFacts()
 
 void ForgetMachineFacts()
 {
+    std::lock_guard<std::mutex> lock(FactsLock());
     Emulators().clear();
 }
 
@@ -480,6 +545,7 @@ long MachineQueriesRun()
 void RememberFailedChoice(const char *folder, const char *exe, const char *key, time_t now)
 {
     std::string exePath;
+    std::lock_guard<std::mutex> lock(FactsLock());
     EmulatorFacts *emulator = ExePath(folder, exe, &exePath) ? FactsOf(exePath) : nullptr;
     if (!emulator || strlen(key) >= kFileKeyBytes)
         return;
@@ -498,6 +564,7 @@ void RememberFailedChoice(const char *folder, const char *exe, const char *key, 
 bool ChoiceFailedRecently(const char *folder, const char *exe, const char *key, time_t now)
 {
     std::string exePath;
+    std::lock_guard<std::mutex> lock(FactsLock());
     EmulatorFacts *emulator = ExePath(folder, exe, &exePath) ? FactsOf(exePath) : nullptr;
     if (!emulator)
         return false;

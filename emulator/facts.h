@@ -10,10 +10,13 @@
 // match the executable or does not parse to its end line is ignored and
 // later rewritten. It holds at most kMaxRememberedMachines machines (the
 // least recently used go first); a machine whose texts are longer than the
-// file's limits is remembered for the session only.
+// file's limits is remembered for the session only. Each write first takes
+// in the failed choices another process (the saver, quillmere-check) wrote
+// since, and removes the temporary files that ended processes left behind.
 //
-// Used by one thread at a time (the round worker, or quillmere-check's
-// main thread): nothing here is locked.
+// Safe from several threads at once (a new session's round worker may start
+// while the last one's is still finishing): what is held in memory is behind
+// one lock, which no query waits under.
 #pragma once
 #include <cstdint>
 #include <ctime>

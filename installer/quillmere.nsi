@@ -38,6 +38,7 @@ ManifestDPIAware true
 !include MUI2.nsh
 !include FileFunc.nsh
 !include LogicLib.nsh
+!include WinMessages.nsh
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -75,12 +76,31 @@ VIAddVersionKey LegalCopyright "${PUBLISHER}"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
+# Puts a file of the build at target, or, when target is still in use,
+# beside it to take its place at the next restart (the reboot flag is set:
+# the finish page offers the restart, a silent run ends with 3010). Never
+# the old file left in place with success reported.
+!macro INSTALL_FILE source target
+    ClearErrors
+    File "/oname=${target}" "${source}"
+    ${If} ${Errors}
+        GetTempFileName $0 "$OUTDIR"
+        File "/oname=$0" "${source}"
+        Rename /REBOOTOK "$0" "${target}"
+        DetailPrint "${target} is in use: the new one takes its place at the next restart"
+    ${EndIf}
+!macroend
+
 Section "Quillmere screen saver" SecSaver
     SectionIn RO
+    Call EndRunningSavers
+    # A file in use sets the error flag instead of asking (a silent run would skip it).
+    SetOverwrite try
     SetOutPath "$SYSDIR"
-    File "${BUILD_DIR}/Quillmere.scr"
+    !insertmacro INSTALL_FILE "${BUILD_DIR}/Quillmere.scr" "${SAVER}"
     SetOutPath "$INSTDIR"
-    File "${BUILD_DIR}/quillmere-check.exe"
+    !insertmacro INSTALL_FILE "${BUILD_DIR}/quillmere-check.exe" "$INSTDIR\quillmere-check.exe"
+    SetOverwrite on
     WriteUninstaller "$INSTDIR\uninstall.exe"
 
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
@@ -110,6 +130,105 @@ Section "Make Quillmere the active screen saver" SecActivate
         WriteRegStr HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" "${SAVER}"
     ${EndIf}
 SectionEnd
+
+Function .onInstSuccess
+    # 3010: installed, and a restart finishes it.
+    IfRebootFlag 0 +2
+    SetErrorLevel 3010
+FunctionEnd
+
+# Ends the running instances of the installed saver in this session (the
+# screen saver, its preview, its settings): they hold its file. Each is first
+# asked to close, as a key would end it, so that it closes the emulator it
+# launched; what still runs after 15 s, or has no saver window, is ended.
+# Nothing of other sessions (other users) and no other program is touched.
+Function EndRunningSavers
+    !define /ifndef TH32CS_SNAPPROCESS 2
+    !define /ifndef SYNCHRONIZE_TERMINATE_QUERY 0x00101001
+    Push $0
+    Push $1
+    Push $2
+    Push $3
+    Push $4
+    Push $5
+    Push $6
+    System::Call 'kernel32::GetCurrentProcessId() i .r0'
+    System::Call 'kernel32::ProcessIdToSessionId(i r0, *i .r1)'
+    System::Call 'kernel32::CreateToolhelp32Snapshot(i ${TH32CS_SNAPPROCESS}, i 0) p .r2'
+    # PROCESSENTRY32W on x64: size, usage, id, padding, heap id, module id,
+    # threads, parent id, priority, flags, the executable's name (260 WCHARs).
+    System::Alloc 568
+    Pop $3
+    System::Call '*$3(i 568)'
+    System::Call 'kernel32::Process32FirstW(p r2, p r3) i .r4'
+    ${DoWhile} $4 <> 0
+        System::Call '*$3(i, i, i .r5, i, l, i, i, i, i, i, &w260 .r6)'
+        System::Call 'kernel32::ProcessIdToSessionId(i r5, *i .r0)'
+        ${If} $6 == "Quillmere.scr"
+        ${AndIf} $0 = $1
+            System::Call 'kernel32::OpenProcess(i ${SYNCHRONIZE_TERMINATE_QUERY}, i 0, i r5) p .r0'
+            ${If} $0 P<> 0
+                Push $0
+                Push $5
+                Call EndSaver
+            ${EndIf}
+        ${EndIf}
+        System::Call 'kernel32::Process32NextW(p r2, p r3) i .r4'
+    ${Loop}
+    System::Free $3
+    System::Call 'kernel32::CloseHandle(p r2)'
+    Pop $6
+    Pop $5
+    Pop $4
+    Pop $3
+    Pop $2
+    Pop $1
+    Pop $0
+FunctionEnd
+
+# EndSaver(handle, process id): ends the process when it runs the installed
+# saver (another Quillmere.scr, a developer's build, is left alone), and
+# closes the handle.
+Function EndSaver
+    Exch $0   # the process id
+    Exch
+    Exch $1   # the handle
+    Push $2
+    Push $3
+    Push $4
+    System::Call 'kernel32::QueryFullProcessImageNameW(p r1, i 0, w .r2, *i ${NSIS_MAX_STRLEN}) i .r3'
+    ${If} $3 <> 0
+    ${AndIf} $2 == "${SAVER}"
+        StrCpy $3 0   # saver windows asked to close
+        StrCpy $2 0
+        ${Do}
+            FindWindow $2 "WindowsScreenSaverClass" "" "" $2
+            ${If} $2 = 0
+                ${ExitDo}
+            ${EndIf}
+            System::Call 'user32::GetWindowThreadProcessId(p r2, *i .r4)'
+            ${If} $4 = $0
+                System::Call 'user32::PostMessageW(p r2, i ${WM_CLOSE}, p 0, p 0)'
+                IntOp $3 $3 + 1
+            ${EndIf}
+        ${Loop}
+        StrCpy $2 1   # not ended, unless the wait below says so
+        ${If} $3 > 0
+            System::Call 'kernel32::WaitForSingleObject(p r1, i 15000) i .r2'
+        ${EndIf}
+        ${If} $2 <> 0
+            System::Call 'kernel32::TerminateProcess(p r1, i 1)'
+            System::Call 'kernel32::WaitForSingleObject(p r1, i 5000)'
+        ${EndIf}
+        DetailPrint "Ended the running Quillmere screen saver (process $0)"
+    ${EndIf}
+    System::Call 'kernel32::CloseHandle(p r1)'
+    Pop $4
+    Pop $3
+    Pop $2
+    Pop $1
+    Pop $0
+FunctionEnd
 
 Function .onInit
     ${GetParameters} $0

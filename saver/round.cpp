@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <new>
 
 #include "base/files.h"
 #include "base/format.h"
@@ -37,32 +38,15 @@ int CountRomEntries()
     return count;
 }
 
-// Was key chosen too lately to come again? Arcade games look back over the
-// latest arcade rounds only, and over fewer than 20 when the ROM folder holds
-// fewer than 21 entries, so a small folder shows every game once before any
-// comes back. romEntries is counted on first need (-1: not yet).
+// InRepeatWindow, with romEntries counted on first need (-1: not yet).
 bool TooRecent(const std::vector<std::string> &recent, const std::string &key, int mameOrMess,
                int *romEntries)
 {
     if (!Contains(recent, key))
         return false;
-    int window = kRepeatWindow;
-    if (mameOrMess == 1) {
-        if (*romEntries < 0)
-            *romEntries = CountRomEntries();
-        window = std::min(window, *romEntries - 1);
-    }
-    const std::string kind = key.substr(0, key.find('\t') + 1);
-    for (const std::string &earlier : recent) {
-        if (window <= 0)
-            break;
-        if (earlier.compare(0, kind.size(), kind) != 0)
-            continue;
-        if (earlier == key)
-            return true;
-        --window;
-    }
-    return false;
+    if (mameOrMess == 1 && *romEntries < 0)
+        *romEntries = CountRomEntries();
+    return InRepeatWindow(recent, key, *romEntries);
 }
 
 // The decoder's rows, laid out as the shell paints them.
@@ -79,8 +63,14 @@ unsigned char **MakePictureRows(void *context, int width, int height)
     picture.width = width;
     picture.height = height;
     picture.stride = (static_cast<size_t>(width) * made->bytesPerPixel + 3) & ~static_cast<size_t>(3);
-    picture.pixels.assign(picture.stride * static_cast<size_t>(height), 0);
-    made->rows.resize(static_cast<size_t>(height));
+    try {
+        picture.pixels.assign(picture.stride * static_cast<size_t>(height), 0);
+        made->rows.resize(static_cast<size_t>(height));
+    } catch (const std::bad_alloc &) {
+        // Too large for the memory left: the decoder gives up, and the round
+        // goes on without its picture.
+        return nullptr;
+    }
     for (int y = 0; y < height; ++y)
         made->rows[y] = picture.pixels.data() + picture.stride * static_cast<size_t>(y);
     return made->rows.data();
@@ -109,6 +99,24 @@ void Describe(Round &round)
 }
 
 }   // namespace
+
+bool InRepeatWindow(const std::vector<std::string> &recent, const std::string &key, int romEntries)
+{
+    const std::string kind = key.substr(0, key.find('\t') + 1);
+    int window = kRepeatWindow;
+    if (kind == std::string(kArcadeKind) + '\t')
+        window = std::min(window, romEntries - 1);
+    for (const std::string &earlier : recent) {
+        if (window <= 0)
+            break;
+        if (earlier.compare(0, kind.size(), kind) != 0)
+            continue;
+        if (earlier == key)
+            return true;
+        --window;
+    }
+    return false;
+}
 
 std::string RoundKey(int mameOrMess, const char *machine, const char *software)
 {

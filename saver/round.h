@@ -40,6 +40,14 @@ struct RoundRequest {
 // The name a round is known by: kind, machine and software.
 std::string RoundKey(int mameOrMess, const char *machine, const char *software);
 
+// Was key (RoundKey) chosen too lately to come again? recent holds the keys
+// of the latest rounds, newest first. A round looks back over the rounds of
+// its own kind only (arcade or MESS), the latest kRepeatWindow of them; an
+// arcade game over fewer when the ROM folder holds fewer than 21 entries
+// (romEntries), so that a small folder shows every game once before any
+// comes back.
+bool InRepeatWindow(const std::vector<std::string> &recent, const std::string &key, int romEntries);
+
 // The choice (at most kChoicesPerRound calls of ChooseSoftware and
 // kChoiceTimeMs, fewer when the runner is cancelled), then the artwork, its
 // decoding and the title card's texts. A choice in request.refused is never

@@ -4,7 +4,6 @@
 # registry and what it refuses. One opening of the dialog per starting key.
 import os
 import re
-import time
 
 import pytest
 
@@ -26,28 +25,34 @@ class Dialog:
         self.hwnd = env.wait_window("#32770", "Quillmere", 15000)
         assert self.hwnd, "no configuration dialog"
 
+    def driver(self, *args):   # waits while a command runs on the dialog's thread (a query: up to 30 s)
+        return self.env.driver(*args, timeout=60)
+
     def get(self, control):
-        rc, out = self.env.driver("get", self.hwnd, control)
+        rc, out = self.driver("get", self.hwnd, control)
         assert rc == 0, "no control %d" % control
         return out[:-1] if out.endswith("\n") else out
 
     def set(self, control, text):
-        assert self.env.driver("set", self.hwnd, control, text)[0] == 0
+        assert self.driver("set", self.hwnd, control, text)[0] == 0
 
     def click(self, control, hwnd=None):
         assert self.env.driver("click", hwnd or self.hwnd, control)[0] == 0
 
     def lines(self):
-        return [line for line in self.env.driver("list", self.hwnd, 116)[1].split("\n") if line]
+        return [line for line in self.driver("list", self.hwnd, 116)[1].split("\n") if line]
 
     def expect_lines(self, expected, timeout=30):
         assert wait_until(lambda: self.lines() == expected, timeout, 0.2), (self.lines(), expected)
 
     def settle(self):
-        # Lets a posted click be handled when nothing visible follows: a driver
-        # call that reads a control waits for a command still running.
-        time.sleep(0.5)
-        self.get(100)
+        # Waits until the clicks posted so far are handled. A sent message (get,
+        # set, list) is served before posted clicks still queued, so a next step
+        # could overtake a click; the MESS Default button, clicked after them, is
+        # pressed after them.
+        self.set(103, "-")
+        self.click(123)
+        assert wait_until(lambda: self.get(103) == MESS_DEFAULT, 60), "a click was not handled"
 
     def expect_message(self, caption, text=None):   # text: the first line of the box's text
         box = self.env.message_box(10000)

@@ -1,8 +1,8 @@
 """The installer under Wine, one cycle: silent install, a round of the installed saver,
 an upgrade in place, silent uninstall (the replaced saver returns, settings stay)."""
+import contextlib
 import os
 import re
-import signal
 import unittest
 
 import harness
@@ -40,6 +40,13 @@ class Installer(unittest.TestCase):
     def unix(self, path):
         return self.env.wine("winepath", "-u", path, timeout=30, check=True).stdout.strip()
 
+    def running(self, word):   # a Windows program of the tree whose command line holds word runs
+        lines = []
+        for pid in self.env.our_processes():
+            with contextlib.suppress(OSError), open("/proc/%d/cmdline" % pid, "rb") as f:
+                lines.append(f.read())
+        return any(word in line for line in lines)
+
     def same(self, installed, built):
         with open(self.unix(installed), "rb") as a, open(os.path.join(BUILD, built), "rb") as b:
             return a.read() == b.read()
@@ -57,8 +64,7 @@ class Installer(unittest.TestCase):
         env.wine("reg", "add", DESKTOP, "/v", "SCRNSAVE.EXE", "/d", PREVIOUS, "/f", check=True)
 
         self.assertEqual(0, env.wine(SETUP, "/S", timeout=120).returncode)
-        self.assertTrue(self.same(SAVER, "Quillmere.scr"))
-        self.assertTrue(self.same(CHECK, "quillmere-check.exe"))
+        self.assertTrue(self.same(SAVER, "Quillmere.scr") and self.same(CHECK, "quillmere-check.exe"))
         entry = self.values(ENTRY)
         names = ("DisplayName", "DisplayVersion", "DisplayIcon", "UninstallString")
         self.assertEqual(("Quillmere", version, SAVER + ",0", '"%s"' % UNINSTALLER),
@@ -66,21 +72,40 @@ class Installer(unittest.TestCase):
         self.assertTrue(entry["Publisher"] and int(entry["EstimatedSize"], 16) > 1000)  # KB
         self.assertEqual(SAVER, self.values(DESKTOP)["SCRNSAVE.EXE"])
 
+        # An older saver (bytes appended: still a program) runs its rounds.
+        with open(self.unix(SAVER), "ab") as f:
+            f.write(b"an older build")
         saver = env.start(SAVER, "/s")
         first = wait_until(emu.starts, 30)
         ended = first and wait_until(lambda: ("close", first[0][1]) in emu.log(), 30)
-        os.killpg(saver.pid, signal.SIGKILL)
-        saver.wait(timeout=10)
-        env.reset()
         self.assertTrue(first and '"pacman"' in first[0][-1], "no round: %s" % emu.log())
         self.assertTrue(ended, "the round did not end: %s" % emu.log())
 
+        # The upgrade while it runs: asked to close, it closes its emulator, and
+        # the new saver is in place.
         with open(self.unix(CHECK), "wb") as f:
             f.write(b"an older version")
         self.assertEqual(0, env.wine(SETUP, "/S", timeout=120).returncode)
-        self.assertTrue(self.same(CHECK, "quillmere-check.exe"))
+        self.assertTrue(wait_until(lambda: saver.poll() is not None, 30), "the old saver still runs")
+        self.assertEqual(*({e[1] for e in emu.log() if e[0] == kind} for kind in ("start", "close")))
+        self.assertTrue(self.same(SAVER, "Quillmere.scr") and self.same(CHECK, "quillmere-check.exe"))
         self.assertEqual(entry, self.values(ENTRY))
         self.assertEqual(SAVER, self.values(DESKTOP)["SCRNSAVE.EXE"])
+
+        # A file that stays in use (a query of quillmere-check that hangs): it
+        # takes its place at the next restart, and the exit code says so (3010,
+        # of which Wine passes on the low byte).
+        hung = Emulator("installer-hung")
+        hung.switch("fake-hang-listxml")
+        with open(self.unix(CHECK), "ab") as f:
+            f.write(b"an older build")
+        env.start(CHECK, "--mame", hung.win_exe, "facts", "mame", "pacman")
+        self.assertTrue(wait_until(lambda: self.running(b"-listxml"), 30), "the query did not start")
+        self.assertEqual(3010 & 0xFF, env.wine(SETUP, "/S", timeout=120).returncode)
+        self.assertFalse(self.same(CHECK, "quillmere-check.exe"))
+        env.reset()
+        env.wine("wineboot", "-r", timeout=120, check=True)
+        self.assertTrue(self.same(CHECK, "quillmere-check.exe"))
 
         self.uninstall()
         for path in (SAVER, FOLDER):

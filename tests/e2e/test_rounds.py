@@ -37,7 +37,6 @@ def test_broken_game_comes_back_at_most_twice_and_small_folders_do_not_repeat(en
     assert wait_until(lambda: len(launched(mame)) >= 50, 240), launched(mame)
     games = launched(mame)[:50]
     assert games.count("galaga") <= 2, games
-    assert set(games) == set(GAMES), games
     # Every game once before any repeats (galaga's quick end makes no difference).
     assert sorted(games[:8]) == sorted(GAMES), games[:8]
     env.key("Escape")
@@ -45,23 +44,17 @@ def test_broken_game_comes_back_at_most_twice_and_small_folders_do_not_repeat(en
 
 
 def test_every_game_failing_slows_the_tries_and_escape_answers(env):
+    # (The waits themselves, 10 s doubling up to 300 s, are the cycle's unit rows.)
     mame = start(env, GAMES[:4])
     mame.switch("fake-quit")
     saver = env.start_saver("/s")
-    times = []
-    deadline = time.time() + 90
-    while len(times) < 7 and time.time() < deadline:
-        if len(launched(mame)) > len(times):
-            times.append(time.time())
-        time.sleep(0.05)
-    assert len(times) == 7, launched(mame)
-    gaps = [later - earlier for earlier, later in zip(times, times[1:])]
-    assert max(gaps[:4]) < 5, gaps
-    assert 9 < gaps[4] < 15 and 19 < gaps[5] < 26, gaps
-    # While it waits, the searching screen says why, under "Searching...".
+    assert wait_until(lambda: len(launched(mame)) >= 5, 60), launched(mame)
+    # While it waits, the searching screen says why, under "Searching...", and
+    # nothing more is launched.
     width, height = SCREEN
     note = (0, height // 2 + 40, width, height)
-    assert wait_until(lambda: count(env.screenshot("rounds-failing"), GREEN, note) > 200, 5)
+    assert wait_until(lambda: count(env.screenshot("rounds-failing"), GREEN, note) > 200, 15)
+    assert len(launched(mame)) == 5, launched(mame)
     started = time.time()
     env.key("Escape")
     assert saver.wait(timeout=15) == 1

@@ -11,6 +11,7 @@
 //   console     "window=W visible=V": its console window (0 when it has none)
 //               and whether that window is visible
 //   exit N      ends at once with exit code N
+//   pidfile P   writes its process id to the file P
 // No argument at all: writes nothing and ends.
 #include <windows.h>
 
@@ -56,6 +57,10 @@ int main(int argc, char **argv)
             snprintf(line, sizeof line, "window=%p visible=%d", static_cast<void *>(window),
                      window && IsWindowVisible(window) ? 1 : 0);
             Write(STD_OUTPUT_HANDLE, line);
+        } else if (action == "pidfile") {
+            if (FILE *file = fopen(value, "w"))
+                fprintf(file, "%lu", GetCurrentProcessId()), fclose(file);
+            ++i;
         } else if (action == "exit") {
             ExitProcess(strtoul(value, nullptr, 10));
         } else {

@@ -8,6 +8,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "artwork/lookup.h"
@@ -15,6 +16,7 @@
 #include "config/settings.h"
 #include "emulator/choose.h"
 #include "emulator/runner.h"
+#include "saver/round.h"
 #include "support/bytes.h"
 #include "support/temp_folder.h"
 #include "support/test_files.h"
@@ -244,6 +246,26 @@ TEST(Choose, ScriptedDrawsOverRealTrees)
     ResetSettings();
     char machine[kMachineBytes], software[kSoftwareBytes], command[kCommandBytes];
     EXPECT_EXIT(ChooseSoftware(machine, software, command), ::testing::ExitedWithCode(1), "") << "neither emulator";
+}
+
+// The repeat window: a round looks back over its own kind only; an arcade
+// game over one round fewer than the ROM folder's entries, at most 20.
+TEST(Choose, RepeatWindowOfArcadeAndMessRounds)
+{
+    const string a = "MAME\ta", b = "MAME\tb", c = "MAME\tc", s = "MESS\tnes\tx.nes", t = "MESS\tnes\ty.nes";
+    auto after = [](vector<string> earlier, int n, const string &other) {   // n rounds of other, newest first
+        return earlier.insert(earlier.begin(), n, other), earlier;
+    };
+    const std::tuple<const char *, vector<string>, string, int, bool> rows[] = {   // recent, key, ROM entries
+        {"three-game folder: the latest two", {c, b, a}, b, 3, true},
+        {"three-game folder: the third latest comes again", {c, b, a}, a, 3, false},
+        {"large folder: the 20th latest", after({a}, 19, b), a, 500, true},
+        {"large folder: the 21st latest", after({a}, 20, b), a, 500, false},
+        {"MESS after 20 arcade rounds, without a ROM folder", after({s}, 20, a), s, 0, true},
+        {"MESS: the 20th latest MESS round", after({s}, 19, t), s, 0, true},
+        {"MESS: the 21st", after({s}, 20, t), s, 0, false}};
+    for (const auto &[what, recent, key, romEntries, repeat] : rows)
+        EXPECT_EQ(repeat, InRepeatWindow(recent, key, romEntries)) << what;
 }
 
 struct Lookup {

@@ -206,12 +206,26 @@ TEST(Config, SavingAndLoadingBack)
     EXPECT_EQ("C:\\Emu|mess.exe|-a  -b|D:|m.exe|1|86400000|1500|2500|0|0|a2600:bin,nes:unf", loaded);
     EXPECT_EQ(1, ended);
 
-    Fresh();   // a list longer than its 10240 bytes keeps its whole lines, and says so
-    for (int i = 0; i < 1000; i++)
-        lines.push_back("sys" + std::to_string(1000 + i) + " ext" + std::to_string(100 + i % 900));
-    SaveConfigToRegistry(nullptr, &kControls);
-    EXPECT_EQ(682u * 15 + 1, stored["SystemsList"].size());
-    EXPECT_EQ(vector<string>{"Systems list: The list of systems is too long: 318 lines were not saved"}, messages);
+    // A list longer than its 10240 bytes keeps its whole lines, and says so;
+    // one that ends exactly there is whole, saved and loaded.
+    for (bool exact : {false, true}) {
+        SCOPED_TRACE(exact);
+        Fresh();
+        for (int i = 0; i < (exact ? 682 : 1000); i++)
+            lines.push_back("sys" + std::to_string(1000 + i) + " ext" + std::to_string(100 + i % 900));
+        if (exact)
+            lines.push_back("last ext");   // 682 lines of 15 bytes, 9 bytes, the final NUL
+        SaveConfigToRegistry(nullptr, &kControls);
+        EXPECT_EQ(exact ? 10240u : 682u * 15 + 1, stored["SystemsList"].size());
+        EXPECT_EQ(exact ? vector<string>{} : vector<string>{"Systems list: The list of systems is too long: 318 lines were not saved"},
+                  messages);
+        ResetSettings();
+        ASSERT_EQ(0, ReadConfigurationInRegistry());
+        string loaded = std::to_string(Number_of_machine);
+        if (const MachineEntry *last = Number_of_machine ? &AvailableMachine[Number_of_machine - 1] : nullptr)
+            loaded += string(" ") + last->Name + " " + last->Extension;
+        EXPECT_EQ(exact ? "683 last ext" : "682 sys1681 ext781", loaded);
+    }
 }
 
 TEST(Config, FolderBesideTheChosenExecutableTooLongForItsBoxLeavesTheBox)
@@ -226,6 +240,24 @@ TEST(Config, FolderBesideTheChosenExecutableTooLongForItsBoxLeavesTheBox)
     EXPECT_EQ("old|C:\\" + string(1015, 'f') + "\\roms", boxes[IDC_MESS_SOFTWARE] + "|" + boxes[IDC_MESS_BIOS]);
     SetSettingsStore(nullptr);
     ResetSettings();
+}
+
+// The settings file: a line longer than the reader's buffer is skipped whole,
+// its rest never read as a setting; XDG homes count only when absolute.
+TEST(Config, RelativeXdgHomesAreIgnored)
+{
+    TempFolder home("settings ");
+    const string h = home.path();
+    const char *saved[3] = {getenv("HOME"), getenv("XDG_CONFIG_HOME"), getenv("XDG_CACHE_HOME")};
+    const string kept[3] = {saved[0] ? saved[0] : "", saved[1] ? saved[1] : "", saved[2] ? saved[2] : ""};
+    setenv("HOME", h.c_str(), 1), setenv("XDG_CONFIG_HOME", "c", 1), setenv("XDG_CACHE_HOME", "k", 1);
+    char path[1024] = "", folder[1024] = "";
+    DefaultSettingsFile(path, sizeof path);
+    EXPECT_TRUE(GetCacheFolder(folder, sizeof folder));
+    EXPECT_EQ(h + "/.config/quillmere/settings|" + h + "/.cache/quillmere", string(path) + "|" + folder);
+    const char *names[3] = {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"};
+    for (int i = 0; i < 3; ++i)
+        saved[i] ? setenv(names[i], kept[i].c_str(), 1) : unsetenv(names[i]);
 }
 
 }   // namespace

@@ -208,7 +208,7 @@ TEST_F(Cycle, WatchdogRefusesRepeatFailuresAndSlowsDownAfterFiveInARow)
 {
     session.diesAtStart = true;
     std::vector<int32_t> waits;
-    for (const char *game : {"a", "a", "b", "c", "d", "e", "f"}) {
+    for (const char *game : {"a", "a", "b", "c", "d", "e", "f", "g", "h", "i", "j"}) {
         RoundUntilLaunch(game);
         Advance(2100);   // the starting wait, then the poll finds it gone
         if (Armed(kTimerRetry)) {
@@ -216,16 +216,21 @@ TEST_F(Cycle, WatchdogRefusesRepeatFailuresAndSlowsDownAfterFiveInARow)
             Advance(static_cast<uint64_t>(waits.back()));
         }
     }
-    EXPECT_EQ((std::vector<int32_t>{10000, 20000, 40000}), waits);
-    EXPECT_EQ("searching:The emulator keeps exiting at once (last: f);request;", LastCalls(2));
+    EXPECT_EQ((std::vector<int32_t>{10000, 20000, 40000, 80000, 160000, 300000, 300000}), waits);
+    EXPECT_EQ("searching:The emulator keeps exiting at once (last: j);request;", LastCalls(2));
     EXPECT_EQ(std::vector<string>{"MAME\ta"}, session.requests.back().refused);
 
-    // A start that lasts resets the watchdog: no note, no waiting.
+    // Gone after 4,999 ms is still a failed start; a start that lasts 5 s
+    // resets the watchdog: no note, no waiting.
     session.diesAtStart = false;
-    RoundUntilLaunch("g");
-    Advance(2000 + 5000);
-    session.Gone();
-    Advance(100);
+    for (uint64_t ran : {4999, 5000}) {
+        RoundUntilLaunch("k");
+        Advance(ran);
+        session.Gone();
+        Advance(100);
+        EXPECT_EQ(ran < 5000 ? 12 : 0, cycle.failuresInRow) << ran;
+        Advance(ran < 5000 ? 300000 : 0);
+    }
     EXPECT_EQ("searching:;request;", LastCalls(2));
     EXPECT_FALSE(Armed(kTimerRetry));
 }

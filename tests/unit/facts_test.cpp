@@ -5,8 +5,11 @@
 // tests/e2e/test_check.py: they too are answered from facts now.)
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 #include <tuple>
 
 #include "support/temp_folder.h"
@@ -114,22 +117,27 @@ TEST_F(Facts, AnswersEqualTheScansOfTheReportInThisSessionAndTheNext)
 
 TEST_F(Facts, DamagedOrStaleCacheIsIgnoredAndRewritten)
 {
-    madeUp["game"] = "<machine name=\"game\" isbios=\"yes\">";
+    madeUp["game"] = "<machine name=\"game\" isbios=\"yes\" cloneof=\"parent\">";
     ASSERT_TRUE(GetMachineFacts(folder, "mame", "game", &facts, &cached));
     std::filesystem::remove_all(cacheHome.path() + "/quillmere");
     NextSession();
     const string path = FilesEndingIn(cacheHome.path() + "/quillmere", ".txt", '/').at(0);
-    const string good = ReadWhole(path);
-    for (const string &text :
-         {good.substr(0, good.size() / 2), good.substr(0, good.rfind("end")), string(),
-          "quillmere machine facts 2" + good.substr(good.find('\n')),
-          string("\x89PNG\0%zz\t\n", 11), good /* with a new version of the emulator */}) {
+    const string good = ReadWhole(path), parent = "\tparent\t";
+    auto later = [&] { std::filesystem::last_write_time(exe, std::filesystem::last_write_time(exe) + std::chrono::seconds(1)); };
+    for (const auto &[text, change] : std::vector<std::pair<string, char>>{
+             {good.substr(0, good.size() / 2), 0}, {good.substr(0, good.rfind("end")), 0}, {string(), 0},
+             {"quillmere machine facts 2" + good.substr(good.find('\n')), 0}, {string("\x89PNG\0%zz\t\n", 11), 0},
+             {string(good).replace(good.find(parent), parent.size(), "\t../x\t"), 0},   // a parent that is no name
+             {good, 't'}, {good, 's'} /* a new version of the emulator */}) {
         SCOPED_TRACE(text);
         std::ofstream(path, std::ios::binary) << text;
-        if (text == good)
-            emulator.Write("mame", "version 22");
+        change == 't' ? later() : change == 's' ? (void)emulator.Write("mame", "version 22") : (void)0;
         ASSERT_TRUE(GetMachineFacts(folder, "mame", "game", &facts, &cached));
         EXPECT_TRUE(facts.bios && !cached) << "asked again, and asked right";
+        if (change == 't') {   // in memory too
+            later();
+            EXPECT_TRUE(GetMachineFacts(folder, "mame", "game", &facts, &cached) && !cached);
+        }
         NextSession();
         ASSERT_TRUE(GetMachineFacts(folder, "mame", "game", &facts, &cached));
         EXPECT_TRUE(cached) << "the file was rewritten";
@@ -141,6 +149,17 @@ TEST_F(Facts, DamagedOrStaleCacheIsIgnoredAndRewritten)
     NextSession();
     for (time_t t : {now, now + kFailureMemorySeconds - 1, now + kFailureMemorySeconds})
         EXPECT_EQ(t < now + kFailureMemorySeconds, ChoiceFailedRecently(folder, "mame", "M\ta%b", t));
+    // Another process wrote its failure since this one read the file: both
+    // are kept. The temporary file of an ended process goes at the write.
+    const string theirs = ReadWhole(path), ended = path + ".99999999.tmp", live = path + ".1.tmp";
+    ForgetMachineFacts();
+    std::filesystem::remove(path);
+    RememberFailedChoice(folder, "mame", "mine", now);
+    for (const string &file : {path, ended, live})
+        std::ofstream(file, std::ios::binary) << theirs;
+    NextSession();
+    EXPECT_TRUE(ChoiceFailedRecently(folder, "mame", "mine", now) && ChoiceFailedRecently(folder, "mame", "M\ta%b", now));
+    EXPECT_TRUE(!std::filesystem::exists(ended) && std::filesystem::remove(live));
 
     // Only answers read to their end are kept; the runner's results: not
     // started, timed out, cancelled, cut at its limit.
@@ -157,6 +176,26 @@ TEST_F(Facts, DamagedOrStaleCacheIsIgnoredAndRewritten)
         EXPECT_EQ(answer || result, GetMachineFacts(folder, "mame", name.c_str(), &facts, &cached));
         EXPECT_EQ(remembered, cached);
     }
+}
+
+// Two round workers at once (a new session's and the last one's, still
+// finishing): the answers stay right and the facts in memory whole.
+TEST_F(Facts, TwoWorkersAtOnce)
+{
+    SetCommandRunner([](char *, char *output) { return snprintf(output, 99, "<machine name=\"game\" isbios=\"yes\">"), 0; });
+    std::atomic<int> wrong{0};
+    auto work = [&](bool forgetting) {
+        for (int i = 0; i < 300; ++i) {
+            MachineFacts seen;
+            wrong += !GetMachineFacts(folder, "mame", "game", &seen, nullptr) || !seen.bios;
+            RememberFailedChoice(folder, "mame", forgetting ? "a" : "b", time(nullptr));
+            forgetting ? ForgetMachineFacts() : (void)SaveMachineFacts();
+        }
+    };
+    std::thread other(work, true);
+    work(false);
+    other.join();
+    EXPECT_EQ(0, wrong.load());
 }
 
 }  // namespace

@@ -1,12 +1,14 @@
 // The round worker under the sanitizers: when the session ends while a query
-// hangs, the worker stops at once and no child is left. (The repeat window
-// and refused choices are seen end to end: tests/e2e/test_rounds.py.)
+// hangs, the worker stops at once and no child is left; a picture too large
+// for the memory left costs the round its picture only. (Refused choices are
+// seen end to end: tests/e2e/test_rounds.py.)
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <dirent.h>
+#include <dlfcn.h>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -15,7 +17,9 @@
 #include <unistd.h>
 
 #include "config/settings.h"
+#include "emulator/runner.h"
 #include "saver/worker.h"
+#include "support/test_files.h"
 #include "support/temp_folder.h"
 
 using std::string;
@@ -40,18 +44,55 @@ bool HasChild()
     return found;
 }
 
+// Settings for one game in folder/roms, its emulator folder/exe.
+void OneGame(const TempFolder &folder, const char *exe)
+{
+    folder.Write("roms/game.zip", "");
+    ResetSettings();
+    snprintf(MamePath, sizeof MamePath, "%s", folder.path().c_str());
+    strcpy(MameExe, exe);
+    snprintf(MameRomsPath, sizeof MameRomsPath, "%s/roms", folder.path().c_str());
+}
+
+// Allocations of more bytes fail, as on a machine short of memory (the
+// sanitizer's own operator new would end the program instead of throwing).
+size_t failAllocationsAbove = SIZE_MAX;
+
 }  // namespace
+
+void *operator new(size_t size)
+{
+    static auto *next = reinterpret_cast<void *(*)(size_t)>(dlsym(RTLD_NEXT, "_Znwm"));
+    if (size > failAllocationsAbove)
+        throw std::bad_alloc();
+    return next(size);
+}
+
+TEST(RoundWorker, PictureTooLargeForMemoryCostsTheRoundItsPictureOnly)
+{
+    TempFolder folder;
+    OneGame(folder, "mame");
+    folder.Write("mame", "");
+    folder.Folder("snap");
+    CommandOutput("convert -size 2000x1000 xc:blue PNG24:'" + folder.File("snap/game.png") + "'");   // 6 MB decoded
+    SetCommandRunner([](char *, char *output) {
+        return snprintf(output, kRunnerOutputBytes, "<machine name=\"game\"><driver status=\"good\"/>"), 0;
+    });
+    for (auto [limit, width] : {std::make_pair(SIZE_MAX, 2000), std::make_pair(size_t{1} << 20, 0)}) {
+        failAllocationsAbove = limit;
+        Round round = PrepareRound(RoundRequest());
+        failAllocationsAbove = SIZE_MAX;
+        EXPECT_EQ("game " + std::to_string(width), round.software + (" " + std::to_string(round.picture.width)));
+    }
+    SetCommandRunner(nullptr);
+    ResetSettings();
+}
 
 TEST(RoundWorker, StopsAtOnceWhileAQueryHangsAndLeavesNoChild)
 {
     TempFolder folder;
-    string hang = folder.Write("hang", "#!/bin/sh\nexec sleep 60\n");
-    chmod(hang.c_str(), 0755);
-    folder.Write("roms/game.zip", "");
-    ResetSettings();
-    snprintf(MamePath, sizeof MamePath, "%s", folder.path().c_str());
-    strcpy(MameExe, "hang");
-    snprintf(MameRomsPath, sizeof MameRomsPath, "%s/roms", folder.path().c_str());
+    chmod(folder.Write("hang", "#!/bin/sh\nexec sleep 60\n").c_str(), 0755);
+    OneGame(folder, "hang");
 
     RoundWorker worker;
     ASSERT_TRUE(worker.Start([](void *) { ADD_FAILURE() << "no round can be ready"; }, nullptr,

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,13 +25,18 @@ struct RunResult {
     ULONGLONG milliseconds;
 };
 
-// Runs childwriter with the given actions; the output buffer is full of junk
-// beforehand, so that a missing terminator or a stale text would show.
+std::vector<char> output(kRunnerOutputBytes);   // the runner's buffer, watched by the cancel test
+
+// Runs childwriter with the given actions, after it has left its process id
+// in child.pid; the output buffer is full of junk beforehand, so that a
+// missing terminator or a stale text would show.
 RunResult RunChild(const string &actions, int limitMs = 30000)
 {
     RunnerTimeLimitMs = limitMs;
-    std::vector<char> line(1024), output(kRunnerOutputBytes, '~');
-    snprintf(line.data(), line.size(), "\"%schildwriter.exe\" %s", ExecutableFolder().c_str(),
+    std::fill(output.begin(), output.end(), '~');
+    const string folder = ExecutableFolder();
+    std::vector<char> line(1024);
+    snprintf(line.data(), line.size(), "\"%schildwriter.exe\" pidfile \"%schild.pid\" %s", folder.c_str(), folder.c_str(),
              actions.c_str());
     ULONGLONG start = GetTickCount64();
     RunResult run;
@@ -38,6 +45,14 @@ RunResult RunChild(const string &actions, int limitMs = 30000)
     run.text = output.data();
     RunnerTimeLimitMs = 30000;
     return run;
+}
+
+// True once the last child is gone: not merely reported, its process ended.
+bool ChildEnded()
+{
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, strtoul(ReadWhole(ExecutableFolder() + "child.pid").c_str(), nullptr, 10));
+    bool ended = !process || WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    return (process && CloseHandle(process)), ended;
 }
 
 }  // namespace
@@ -58,7 +73,7 @@ TEST(RunnerWin, StreamsLimitsAndTimeLimit)
         {"the chunk crossing the limit is dropped whole",
          "out 99990 sleep 300 text bbbbbbbbbbbbbbbbbbbb", 30000, 12, string(99990, 'o')},
         {"zero bytes end the text", "zero", 30000, 0, "ab"},
-        {"hung child: ended at the limit, what it wrote kept", "text early hang", 500,
+        {"hung child: ended at the limit, what it wrote kept", "text early hang", 2000,
          kRunnerTimeout, "early"},
         {"the next run after a hung one", "text next", 30000, 0, "next"},
     };
@@ -68,6 +83,7 @@ TEST(RunnerWin, StreamsLimitsAndTimeLimit)
         EXPECT_EQ(row.result, run.result);
         EXPECT_TRUE(row.text == run.text) << run.text.size() << ": " << run.text.substr(0, 60);
         EXPECT_LT(run.milliseconds, 10000u);
+        EXPECT_TRUE(row.result != kRunnerTimeout || ChildEnded());
     }
     char line[1024] = "\"C:\\no\\such\\folder\\mame.exe\" -listxml pacman";
     char output[kRunnerOutputBytes] = "stale text from an earlier query";
@@ -78,17 +94,26 @@ TEST(RunnerWin, StreamsLimitsAndTimeLimit)
 TEST(RunnerWin, CancelEndsTheChildAtOnce)
 {
     std::atomic<bool> cancel{false};
+    std::atomic<ULONGLONG> cancelledAt{0};   // the cancel thread's
     SetRunnerCancel(&cancel);
+    std::fill(output.begin(), output.end(), '~');
+    // Cancels once the runner holds what the child wrote first ("early" and
+    // its NUL): a loaded machine may start the child later than any fixed wait.
     std::thread later([&] {
-        Sleep(300);
+        for (ULONGLONG until = GetTickCount64() + 20000;
+             __atomic_load_n(&output[5], __ATOMIC_ACQUIRE) != '\0' && GetTickCount64() < until;)
+            Sleep(5);
+        cancelledAt = GetTickCount64();
         cancel = true;
     });
     RunResult run = RunChild("text early hang");
+    ULONGLONG returned = GetTickCount64();
     later.join();
     SetRunnerCancel(nullptr);
     EXPECT_EQ(kRunnerCancelled, run.result);
     EXPECT_EQ("early", run.text);
-    EXPECT_LT(run.milliseconds, 3000u);
+    EXPECT_LT(returned - cancelledAt, 3000u);
+    EXPECT_TRUE(ChildEnded());
 }
 
 TEST(RunnerWin, ShowsNoConsoleWindow)

@@ -128,6 +128,7 @@ TEST(ZipRead, HandBuiltArchives)
         {"extra field past the end", Archive({one, Record("last", -1, 0xFFFF)}), {"one.txt", "last"}},
         {"more records than stated", outer + a + End(0, 1, 1, both + a.size(), 30), {"one.txt", "two.txt", "a.txt"}},
         {"names keep every byte", Archive({Record("a\\b/c"), Record("\xff\x80 x"), Record("")}), {"a\\b/c", "\xff\x80 x", ""}},
+        {"names beyond 255 bytes", Archive({Record(letters.substr(0, 300)), one}), {letters.substr(0, 300), "one.txt"}},
     };
     TempFolder temp("zip ");
     for (const auto &row : rows) {
