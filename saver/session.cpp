@@ -8,6 +8,12 @@
 
 namespace {
 
+#ifdef _WIN32
+const char kPathSeparator = '\\';
+#else
+const char kPathSeparator = '/';
+#endif
+
 // How long the end of a session waits for the worker to stop.
 const int kWorkerStopMs = 500;
 
@@ -29,7 +35,21 @@ SessionStartup LoadSessionSettings(std::string *said)
     }
     if (read == -1)
         return SessionStartup::NoSettings;
-    return SwitchOffUnusableEmulators() ? SessionStartup::Ready : SessionStartup::NoEmulator;
+    // What was tried, for the user who must put it right.
+    std::string tried;
+    for (auto emulator : {std::make_pair("MAME", MamePath), std::make_pair("MESS", MessPath)}) {
+        const char *exe = emulator.second == MamePath ? MameExe : MessExe;
+        tried += std::string(emulator.first) + " executable: ";
+        if (!emulator.second[0])
+            tried += "not set\n";
+        else
+            tried += std::string(emulator.second) + kPathSeparator + exe + " cannot be opened\n";
+    }
+    if (SwitchOffUnusableEmulators())
+        return SessionStartup::Ready;
+    if (said)
+        *said += tried;
+    return SessionStartup::NoEmulator;
 }
 
 void StartSession(const CyclePlatform *platform, void (*notify)(void *), void *context,

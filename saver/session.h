@@ -15,11 +15,16 @@ enum class SessionStartup {
 constexpr char kNoEmulatorText[] =
     "Please configure Quillmere with at least one of MESS or MAME binary";
 constexpr char kNoEmulatorCaption[] = "Binary not found";
+// The splash of a session without settings: a silent installation makes
+// Quillmere the active screen saver before anything is chosen.
+constexpr wchar_t kNotSetUpText[] =
+    L"Quillmere is not set up yet \u2014 open its settings in the screen saver settings";
 
 // Loads the settings from the current store and switches off, for this
 // session only, an emulator whose executable cannot be opened. Each line of
-// *said (when given) is something the user should hear on a console: the
-// defaults used without a settings file, the file's unknown names.
+// *said (when given) is something the user should hear: the defaults used
+// without a settings file, the file's unknown names, and with NoEmulator
+// the executables that were tried.
 SessionStartup LoadSessionSettings(std::string *said = nullptr);
 
 // Starts the round worker (its draws seeded with seed) and the run cycle

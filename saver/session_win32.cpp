@@ -21,6 +21,7 @@ const UINT kLaunchEndedMessage = WM_APP + 2;
 
 HWND sessionWindow;
 bool dark;                // the rounds are over: the window stays black
+bool notSetUp;            // no settings: the window only says so, until a key
 char keysNote[128];       // the hot keys another program holds, said under "Searching..."
 
 void NotifyRoundReady(void *)
@@ -150,14 +151,18 @@ LRESULT OnCreate(HWND window)
     SeedRandom(seed);
     if (fChildPreview)
         return 0;
-    switch (LoadSessionSettings()) {
+    std::string said;
+    switch (LoadSessionSettings(&said)) {
     case SessionStartup::NoSettings:
-        MessageBoxA(window, "Error while reading configuration from registry", "Registry error",
-                    MB_ICONERROR | MB_OK);
+        // Nothing runs; a key or a click ends the session as usual.
+        notSetUp = true;
+        return 0;
+    case SessionStartup::NoEmulator: {
+        std::string text = std::string(kNoEmulatorText) + ".\n\n" + said +
+                           "\nChoose them in the screen saver settings: Quillmere, Settings.";
+        MessageBoxA(window, text.c_str(), kNoEmulatorCaption, MB_ICONERROR | MB_OK);
         return -1;
-    case SessionStartup::NoEmulator:
-        MessageBoxA(window, kNoEmulatorText, kNoEmulatorCaption, MB_ICONERROR | MB_OK);
-        return -1;
+    }
     case SessionStartup::Ready:
         break;
     }
@@ -202,6 +207,15 @@ LRESULT OnPreviewPaint(HWND window)
     return 0;
 }
 
+LRESULT OnNoticePaint(HWND window)
+{
+    PAINTSTRUCT paint;
+    BeginPaint(window, &paint);
+    EndPaint(window, &paint);
+    PaintNoticeScreen(window, kNotSetUpText);
+    return 0;
+}
+
 }   // namespace
 
 LRESULT WINAPI ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -226,6 +240,8 @@ LRESULT WINAPI ScreenSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM 
             break;
         return OnEraseBackground(window);
     case WM_PAINT:
+        if (notSetUp && !fChildPreview)
+            return OnNoticePaint(window);
         if (!fChildPreview)
             break;
         return OnPreviewPaint(window);

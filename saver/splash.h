@@ -25,6 +25,10 @@ void PaintRoundScreen(HWND window, const Round &round);
 // Black over the whole window: the rounds are over for the night.
 void PaintDarkScreen(HWND window);
 
+// The dark fill and a notice for the user, wrapped over the middle of the
+// screen in the searching colour.
+void PaintNoticeScreen(HWND window, const wchar_t *text);
+
 // The splash font's height for a device context: 56 points.
 int SplashFontHeight(HDC dc);
 

@@ -183,3 +183,21 @@ void PaintDarkScreen(HWND window)
     ReleaseDC(window, dc);
     GdiFlush();
 }
+
+void PaintNoticeScreen(HWND window, const wchar_t *text)
+{
+    SplashPainting splash(window);
+    HFONT font = SplashFont(SplashFontHeight(splash.dc()) / 2, 700);
+    HGDIOBJ previous = SelectObject(splash.dc(), font);
+    SetTextColor(splash.dc(), kSearchingColour);
+    RECT area = splash.area();
+    InflateRect(&area, -(area.right - area.left) / 10, 0);
+    // Wrapped text is drawn from the top: centre its measured height.
+    RECT measured = area;
+    int height = DrawTextW(splash.dc(), text, -1, &measured, kSubtitleFlags | DT_CALCRECT);
+    area.top += (area.bottom - area.top - height) / 2;
+    DrawTextW(splash.dc(), text, -1, &area, kSubtitleFlags);
+    SelectObject(splash.dc(), previous);
+    DeleteObject(font);
+    ShowPaintedNow();
+}

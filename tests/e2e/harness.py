@@ -182,7 +182,8 @@ class Environment:
 
     def message_box(self, timeout_ms=10000):   # the next message box as {hwnd, caption, text}, or None
         rc, out = self.driver("msgbox", timeout_ms, timeout=timeout_ms / 1000 + 20)
-        box = dict(line.split("=", 1) for line in out.split("\n")[:3]) if rc == 0 else None
+        # The text is the rest of the output, over as many lines as it has.
+        box = dict(line.split("=", 1) for line in out.rstrip("\n").split("\n", 2)) if rc == 0 else None
         return box and dict(box, hwnd=int(box["hwnd"]))
 
     def key(self, *keys):

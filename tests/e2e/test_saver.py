@@ -73,19 +73,30 @@ def test_modes_without_a_saver_window_exit_0(env, args, dialog):
     assert wait_exit(proc, 15) == 0
 
 
-@pytest.mark.parametrize("settings,caption,text", [
-    ({}, "Registry error", "Error while reading configuration from registry"),
-    ({"MamePath": r"C:\nowhere\mame.exe", "MessPath": r"C:\nowhere\mess.exe"}, "Binary not found",
-     "Please configure Quillmere with at least one of MESS or MAME binary")])
-def test_refusal_waits_for_its_answer_and_exits_0(env, settings, caption, text):
-    if settings:
-        env.configure(**settings)
+def test_binary_not_found_names_what_it_tried_and_waits_for_its_answer(env):
+    env.configure(MamePath=r"C:\nowhere\mame.exe", MessPath=r"C:\nowhere\mess.exe")
     proc = env.start_saver("/s")
     box = env.message_box()
-    assert box and (box["caption"], box["text"]) == (caption, text)
+    assert box and box["caption"] == "Binary not found"
+    assert box["text"].splitlines() == [
+        "Please configure Quillmere with at least one of MESS or MAME binary.", "",
+        r"MAME executable: C:\nowhere\mame.exe cannot be opened", r"MESS executable: C:\nowhere\mess.exe cannot be opened",
+        "", "Choose them in the screen saver settings: Quillmere, Settings."]
     assert proc.poll() is None, "the saver must wait for the answer"
     env.driver("answer", box["hwnd"])
     assert wait_exit(proc, 15) == 0
+
+
+def test_first_start_without_settings_says_so_on_its_splash_until_a_key(env):
+    env.reg_delete_key()   # as a silent installation leaves it
+    proc = env.start_saver("/s")
+    assert env.wait_window("WindowsScreenSaverClass", "SCREENSAVER"), "no saver window"
+    assert env.message_box(timeout_ms=1000) is None, "no Registry error box"
+    shot = shot_until(env, "first-start", lambda i: count(i, GREEN) > 2000, 10)
+    box = bounds(shot, GREEN)
+    assert box and box[0] > 50 and box[2] < W - 50 and box[3] - box[1] > 60, ("wrapped over the middle", box)
+    env.key("a")
+    assert wait_exit(proc, 10) == 0
 
 
 @pytest.mark.parametrize("ending,code", [("Escape", 1), ("a", 0), ("click", 0)])
