@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "config/settings_file.h"
+#include "resources/resource.h"
 #include "saver/presence_posix.h"
 #include "saver/session_x11.h"
 
@@ -44,14 +45,16 @@ int IgnoreXError(Display *, XErrorEvent *)
     return 0;
 }
 
-int Usage()
+// On standard error after a bad command line (exit 2), on standard output
+// when asked for with --help (exit 0).
+int Usage(FILE *to = stderr)
 {
-    fprintf(stderr,
-            "usage: quillmere run [--settings FILE]\n"
-            "       quillmere idle [--after SECONDS] [--settings FILE]\n"
-            "The settings file defaults to $XDG_CONFIG_HOME/quillmere/settings\n"
-            "(~/.config/quillmere/settings).\n");
-    return 2;
+    fprintf(to, "usage: quillmere run [--settings FILE]\n"
+                "       quillmere idle [--after SECONDS] [--settings FILE]\n"
+                "       quillmere --help | --version\n"
+                "The settings file defaults to $XDG_CONFIG_HOME/quillmere/settings\n"
+                "(~/.config/quillmere/settings); man quillmere tells the rest.\n");
+    return to == stderr ? 2 : 0;
 }
 
 bool CatchStopSignals()
@@ -134,6 +137,12 @@ int main(int argc, char **argv)
 {
     if (argc < 2)
         return Usage();
+    if (argc == 2 && strcmp(argv[1], "--help") == 0)
+        return Usage(stdout);
+    if (argc == 2 && strcmp(argv[1], "--version") == 0) {
+        printf("quillmere %s\n", QUILLMERE_VERSION_TEXT);
+        return 0;
+    }
     bool idle = strcmp(argv[1], "idle") == 0;
     if (!idle && strcmp(argv[1], "run") != 0)
         return Usage();

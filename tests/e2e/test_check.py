@@ -93,10 +93,11 @@ def test_queries_on_built_reports(args, report, expected):
     assert runs == ["-listxml " + args[-2 if args[0] == "device" else -1]], "the emulator is asked once"
 
 
-@pytest.mark.parametrize("args,code,out", [(["--help"], 0, "usage: quillmere-check"), (["--version"], 0, "quillmere-check 1."),
-                                            (["nosuch"], 2, "")])
-def test_help_and_version_on_standard_output(args, code, out):
-    result = subprocess.run([NATIVE] + args, capture_output=True, timeout=30)
+@pytest.mark.parametrize("program", ["quillmere-check", "quillmere"])
+@pytest.mark.parametrize("args,code,out", [(["--help"], 0, "usage: %s "), (["--version"], 0, "%s 1."), (["nosuch"], 2, "")])
+def test_help_and_version_on_standard_output(program, args, code, out):
+    out = out.replace("%s", program)
+    result = subprocess.run([os.path.join(ROOT, "build", "native", program)] + args, capture_output=True, timeout=30)
     assert (result.returncode, result.stdout.decode().startswith(out)) == (code, True), result
 
 
