@@ -73,18 +73,25 @@ def start(display, tmp_path):
 class Saver:  # one quillmere process with a home, settings and a ROM folder of its own
 
     def __init__(self, display, tmp, args, games=('pong', 'breakout'), run_ms=8000, splash_ms=3000, exe=MAME,
-                 timers='WaitForMESSTimer=2000\nPollTimer=100\n'):
+                 timers='WaitForMESSTimer=2000\nPollTimer=100\n', settings=None, mame_ini=None):
+        # settings: None for the usual file, a text for that file, '' for none at all.
         self.display, self.roms, home = display, tmp / 'roms', tmp / 'home'
         (home / '.config/quillmere').mkdir(parents=True)
         for game in games:
             (self.roms / game).mkdir(parents=True)
-        (home / '.config/quillmere/settings').write_text(
-            f'MamePath={exe}\nMameRomsPath={self.roms}\nMameOption=-sound none -skip_gameinfo\n'
-            f'SystemChangeTimer={run_ms}\nSplashScreenTimer={splash_ms}\n{timers}')
+        if mame_ini:
+            (home / '.mame').mkdir()
+            (home / '.mame/mame.ini').write_text(mame_ini)
+        if settings is None:
+            settings = (f'MamePath={exe}\nMameRomsPath={self.roms}\nMameOption=-sound none -skip_gameinfo\n'
+                        f'SystemChangeTimer={run_ms}\nSplashScreenTimer={splash_ms}\n{timers}')
+        if settings:
+            (home / '.config/quillmere/settings').write_text(settings)
+        self.log = tmp / 'saver.log'
         self.env = {**os.environ, 'DISPLAY': display, 'HOME': str(home), 'XDG_CONFIG_HOME': str(home / '.config')}
         self.x('mousemove', '5', '5')  # input now: the idle time starts from here
         self.started = time.monotonic()
-        self.proc = subprocess.Popen([QUILLMERE, *args], env=self.env, stderr=open(tmp / 'saver.log', 'w'))
+        self.proc = subprocess.Popen([QUILLMERE, *args], env=self.env, stderr=open(self.log, 'w'))
         self.seen = set()
 
     def x(self, *args):
@@ -307,3 +314,20 @@ def test_doctor_tells_a_key_another_program_holds(display, tmp_path, holder, fin
     keys = [line.split('\t') for line in out.splitlines() if line.split('\t')[1:2] == ['hot keys']]
     assert [line[0] for line in keys] == [finding], out
     assert finding == 'ok' or keys[0][2].startswith('Escape is held by another program'), out
+
+
+@pytest.mark.parametrize('settings,said', [
+    ('', 'no settings file {home}/.config/quillmere/settings: using /usr/games/mame and the ROM folder {roms} '
+         '(rompath of {home}/.mame/mame.ini)'),
+    ('  mamepath = /usr/games/mame \nMAMEROMSPATH= ~/../roms\nMameRomPath=/typo\n',
+     '{home}/.config/quillmere/settings: unknown setting "MameRomPath" (did you mean MameRomsPath?)')],
+    ids=['no settings file', 'as people write it'])
+def test_settings_as_a_new_user_has_them(start, tmp_path, settings, said):
+    home, roms = tmp_path / 'home', tmp_path / 'roms'
+    saver = start(['run'], games=('pong',), settings=settings, mame_ini='rompath  $HOME/../roms;/nowhere\n')
+    pid, argv = wait_for(lambda: next(iter(saver.emulators().items()), None), 40, 'a Pong round')
+    assert argv[-3:] == ['-rompath', f'{home}/../roms', 'pong'], argv
+    said = said.format(home=home, roms=f'{home}/../roms')
+    assert f'quillmere: {said}' in saver.log.read_text().splitlines(), saver.log.read_text()
+    saver.x('key', 'Escape')
+    saver.finish(15)
