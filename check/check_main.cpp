@@ -143,6 +143,10 @@ int FactsCommand(int, char **argv)
     for (const DeviceValue &entry : facts.devices)
         printf("%s%s=%s", &entry == &facts.devices[0] ? "" : " ", entry.value.c_str(),
                entry.usable ? entry.device.c_str() : "(name too long)");
+    printf("\nscreen\t%d\nmechanical\t%d\npreliminary\t%d\nromof\t%s\ndisks\t", facts.screen,
+           facts.mechanical, facts.preliminary, facts.romOf.c_str());
+    for (const std::string &disk : facts.disks)
+        printf("%s%s", &disk == &facts.disks[0] ? "" : " ", disk.c_str());
     printf("\n");
     return 0;
 }

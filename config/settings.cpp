@@ -18,6 +18,7 @@ char MameRomsPath[kTextSetting];
 char MameOption[kTextSetting];
 
 int32_t MameCheckOnlyPerfect;
+int32_t MameShowNotWorking;
 int32_t TimerEndRun;
 int32_t TimerStart;
 int32_t TimerStarting;
@@ -52,7 +53,8 @@ void ResetSettings()
     for (char *text : {MessPath, MessExe, MessSoftwarePath, MessBiosPath, MessOption,
                        MamePath, MameExe, MameRomsPath, MameOption})
         text[0] = '\0';
-    MameCheckOnlyPerfect = TimerEndRun = TimerStart = TimerStarting = TimerPoll = 0;
+    MameCheckOnlyPerfect = MameShowNotWorking = TimerEndRun = TimerStart = TimerStarting =
+        TimerPoll = 0;
     // 0 would mean "never": a process without settings starts at the default.
     DarkAfterMinutes = kDefaultDarkAfterMinutes;
     MameOrMess = 0;
@@ -191,6 +193,7 @@ int ReadConfigurationInRegistry()
     ReadText(key, "MameOption", MameOption);
 
     ReadNumber(key, "MameCheckOnlyPerfect", &MameCheckOnlyPerfect, 0);
+    ReadNumber(key, "MameShowNotWorking", &MameShowNotWorking, 0);
     ReadNumber(key, "SystemChangeTimer", &TimerEndRun, kDefaultTimerEndRun);
     ReadNumber(key, "SplashScreenTimer", &TimerStart, kDefaultTimerStart);
     ReadNumber(key, "WaitForMESSTimer", &TimerStarting, kDefaultTimerStarting);

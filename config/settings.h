@@ -17,6 +17,7 @@ extern char MameRomsPath[kTextSetting];
 extern char MameOption[kTextSetting];
 
 extern int32_t MameCheckOnlyPerfect;
+extern int32_t MameShowNotWorking;   // 0: games whose driver is "preliminary" are skipped
 extern int32_t TimerEndRun;     // "SystemChangeTimer"
 extern int32_t TimerStart;      // "SplashScreenTimer"
 extern int32_t TimerStarting;   // "WaitForMESSTimer"

@@ -28,7 +28,8 @@ const long kMoreData = 234;     // ERROR_MORE_DATA
 bool IsNumberName(const std::string &name)
 {
     for (const char *number : {"MameCheckOnlyPerfect", "SystemChangeTimer", "SplashScreenTimer",
-                               "WaitForMESSTimer", "PollTimer", "DarkAfterMinutes"})
+                               "WaitForMESSTimer", "PollTimer", "DarkAfterMinutes",
+                               "MameShowNotWorking"})
         if (name == number)
             return true;
     return false;

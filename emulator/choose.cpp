@@ -85,10 +85,13 @@ int ChooseGame(char *software, char *command)
     if (!RomEntryToDriverName(name) || !Accepted(1, "", name))
         return 1;
     // BIOS sets, devices and names the emulator does not know sit in ROM
-    // folders too; they are never launched.
+    // folders too; they are never launched, nor are machines that would show
+    // nothing: no screen, a mechanical game, a disk that is not there.
     MachineFacts facts;
     if (!GetMachineFacts(MamePath, MameExe, name, &facts, nullptr) ||
-        !IsRunnableMachine(facts) || (MameCheckOnlyPerfect && facts.driverVerdict != 0))
+        !IsRunnableMachine(facts) || !ShowsSomething(facts) ||
+        (MameCheckOnlyPerfect && facts.driverVerdict != 0) ||
+        (!MameShowNotWorking && facts.preliminary) || !DisksPresent(facts, MameRomsPath, name))
         return 1;
     char roms[kTextSetting * 2];
     if (!FolderForQuotes(roms, sizeof roms, MameRomsPath) ||
@@ -150,7 +153,8 @@ bool SystemDevice(const char *machine, const char *fileName, char *device)
 {
     MachineFacts facts;
     return GetMachineFacts(MessPath, MessExe, machine, &facts, nullptr) &&
-           IsRunnableMachine(facts) && DeviceFromFacts(facts, fileName, device) &&
+           IsRunnableMachine(facts) && ShowsSomething(facts) &&
+           DisksPresent(facts, MessBiosPath, machine) && DeviceFromFacts(facts, fileName, device) &&
            IsPlainName(device);
 }
 

@@ -15,7 +15,7 @@
 
 namespace {
 
-const char kFileVersion[] = "quillmere machine facts 1";
+const char kFileVersion[] = "quillmere machine facts 2";
 
 // Limits of what goes into the file; longer texts stay in memory only.
 const size_t kFileNameBytes = 64;            // driver names, as a machine buffer holds them
@@ -55,11 +55,15 @@ thread_local long queriesRun = 0;
 bool FitsInFile(const std::string &name, const MachineFacts &facts)
 {
     if (name.size() >= kFileNameBytes || facts.cloneOf.size() >= kFileNameBytes ||
-        facts.description.size() >= kFileTextBytes || facts.year.size() >= kFileTextBytes ||
-        facts.devices.size() > kFileDeviceValues)
+        facts.romOf.size() >= kFileNameBytes || facts.description.size() >= kFileTextBytes ||
+        facts.year.size() >= kFileTextBytes || facts.devices.size() > kFileDeviceValues ||
+        facts.disks.size() > kFileDeviceValues)
         return false;
     for (const DeviceValue &entry : facts.devices)
         if (entry.device.size() >= kFileDeviceBytes)
+            return false;
+    for (const std::string &disk : facts.disks)
+        if (disk.size() >= kFileDeviceBytes)
             return false;
     return true;
 }
@@ -149,8 +153,10 @@ bool ParseFlag(const std::string &text, bool *flag)
 
 // m, name, known, bios, device, runnable, cloneof, verdict, info,
 // description written, description, year written, year, value count, then
-// for each value: the value, usable, the device.
+// for each value: the value, usable, the device; then romof, screen,
+// mechanical, preliminary, disk count and each disk's name.
 const size_t kMachineFields = 14;
+const size_t kShowFields = 5;
 
 void WriteMachine(FILE *file, const std::string &name, const MachineFacts &facts)
 {
@@ -171,20 +177,31 @@ void WriteMachine(FILE *file, const std::string &name, const MachineFacts &facts
         WriteNumber(file, entry.usable);
         WriteField(file, entry.device);
     }
+    WriteField(file, facts.romOf);
+    for (bool flag : {facts.screen, facts.mechanical, facts.preliminary})
+        WriteNumber(file, flag);
+    WriteNumber(file, facts.disks.size());
+    for (const std::string &disk : facts.disks)
+        WriteField(file, disk);
     fputc('\n', file);
 }
 
 bool ParseMachine(const std::vector<std::string> &f, std::string *name, MachineFacts *facts)
 {
-    uint64_t verdict, info, count;
+    uint64_t verdict, info, count, disks;
+    size_t show = 0;   // where the fields after the devices start
     if (f.size() < kMachineFields || !ParseNumber(f[13], kFileDeviceValues, &count) ||
-        f.size() != kMachineFields + 3 * count || !IsPlainName(f[1].c_str()) ||
+        f.size() < (show = kMachineFields + 3 * count) + kShowFields ||
+        !ParseNumber(f[show + 4], kFileDeviceValues, &disks) ||
+        f.size() != show + kShowFields + disks || !IsPlainName(f[1].c_str()) ||
         f[1].size() >= kFileNameBytes || !ParseFlag(f[2], &facts->known) ||
         !ParseFlag(f[3], &facts->bios) || !ParseFlag(f[4], &facts->device) ||
         !ParseFlag(f[5], &facts->runnable) || f[6].size() >= kFileNameBytes ||
         !ParseNumber(f[7], 4, &verdict) || !ParseNumber(f[8], 1, &info) ||
         !ParseFlag(f[9], &facts->descriptionWritten) || f[10].size() >= kFileTextBytes ||
-        !ParseFlag(f[11], &facts->yearWritten) || f[12].size() >= kFileTextBytes)
+        !ParseFlag(f[11], &facts->yearWritten) || f[12].size() >= kFileTextBytes ||
+        f[show].size() >= kFileNameBytes || !ParseFlag(f[show + 1], &facts->screen) ||
+        !ParseFlag(f[show + 2], &facts->mechanical) || !ParseFlag(f[show + 3], &facts->preliminary))
         return false;
     *name = f[1];
     facts->answered = true;
@@ -193,7 +210,13 @@ bool ParseMachine(const std::vector<std::string> &f, std::string *name, MachineF
     facts->infoFound = static_cast<int>(info);
     facts->description = f[10];
     facts->year = f[12];
-    for (size_t i = kMachineFields; i < f.size(); i += 3) {
+    facts->romOf = f[show];
+    for (size_t i = show + kShowFields; i < f.size(); ++i) {
+        if (f[i].size() >= kFileDeviceBytes)
+            return false;
+        facts->disks.push_back(f[i]);
+    }
+    for (size_t i = kMachineFields; i < show; i += 3) {
         DeviceValue entry;
         entry.value = f[i];
         entry.device = f[i + 2];
@@ -407,6 +430,28 @@ bool ExePath(const char *folder, const char *exe, std::string *path)
 bool IsRunnableMachine(const MachineFacts &facts)
 {
     return facts.known && !facts.bios && !facts.device && facts.runnable;
+}
+
+bool ShowsSomething(const MachineFacts &facts)
+{
+    return facts.screen && !facts.mechanical;
+}
+
+bool DisksPresent(const MachineFacts &facts, const char *romFolder, const char *name)
+{
+    for (const std::string &disk : facts.disks) {
+        bool found = false;
+        for (const std::string &set : {std::string(name), facts.romOf}) {
+            char path[2048];
+            found = found || (!set.empty() &&
+                              FormatText(path, sizeof path, "%s\\%s\\%s.chd", romFolder,
+                                         set.c_str(), disk.c_str()) &&
+                              FileCanBeOpened(path));
+        }
+        if (!found)
+            return false;
+    }
+    return true;
 }
 
 bool GetMachineFacts(const char *folder, const char *exe, const char *name,

@@ -40,6 +40,11 @@ struct MachineFacts {
     bool device = false;     // isdevice="yes"
     bool runnable = true;    // not runnable="no"
     std::string cloneOf;
+    std::string romOf;       // the set whose files this one borrows
+    bool screen = true;      // a display (or an older emulator's video) element
+    bool mechanical = false; // ismechanical="yes"
+    bool preliminary = false;   // the driver's status is "preliminary": it does not work
+    std::vector<std::string> disks;   // the disks it cannot run without
     int driverVerdict = 1;   // IsDriverImperfect's answer
     int infoFound = 0;       // GetDriverInformation's answer, with what it writes:
     bool descriptionWritten = false, yearWritten = false;
@@ -50,6 +55,14 @@ struct MachineFacts {
 // True when the saver may launch the machine: the emulator knows it and it is
 // neither a BIOS set nor a device, and it is runnable.
 bool IsRunnableMachine(const MachineFacts &facts);
+
+// True when a run of the machine shows something: it has a screen and is no
+// mechanical game (whose lamps and reels no emulator draws).
+bool ShowsSomething(const MachineFacts &facts);
+
+// True when every disk the machine cannot run without is in romFolder:
+// romFolder\NAME\DISK.chd, or the same under the folder of its romof set.
+bool DisksPresent(const MachineFacts &facts, const char *romFolder, const char *name);
 
 // The facts of machine name under the emulator folder\exe: remembered ones
 // (*fromCache true), or those of one -listxml query now. False when there

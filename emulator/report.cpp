@@ -132,6 +132,45 @@ bool EqualIgnoringCase(const char *a, const char *b, size_t length)
     return true;
 }
 
+// The value of attribute name (" name=\"") in one start tag; empty when absent.
+std::string Attribute(const std::string &tag, const char *name)
+{
+    std::string marker = std::string(" ") + name + "=\"";
+    size_t start = tag.find(marker);
+    if (start == std::string::npos)
+        return std::string();
+    start += marker.size();
+    size_t end = tag.find('"', start);
+    return end == std::string::npos ? std::string() : tag.substr(start, end - start);
+}
+
+// The start tag beginning at text (up to its '>' or the end of the text).
+std::string StartTag(const char *text)
+{
+    const char *close = strchr(text, '>');
+    return std::string(text, close ? close : text + strlen(text));
+}
+
+// What the machine element's children say: a screen, a driver that does not
+// work yet, the disks it cannot run without. A report cut inside the element
+// may hide its screen, so only a whole element counts as screenless.
+void ReadMachineBody(const char *body, MachineFacts *facts)
+{
+    const char *end = strstr(body, "</machine>");
+    std::string inner(body, end ? end : body + strlen(body));
+    facts->screen = !end || inner.find("<display") != std::string::npos ||
+                    inner.find("<video") != std::string::npos;
+    size_t driver = inner.find("<driver ");
+    facts->preliminary = driver != std::string::npos &&
+                         Attribute(StartTag(inner.c_str() + driver), "status") == "preliminary";
+    for (size_t at = inner.find("<disk "); at != std::string::npos; at = inner.find("<disk ", at + 1)) {
+        std::string tag = StartTag(inner.c_str() + at);
+        // A disk nobody has dumped cannot be asked for.
+        if (Attribute(tag, "optional") != "yes" && Attribute(tag, "status") != "nodump")
+            facts->disks.push_back(Attribute(tag, "name"));
+    }
+}
+
 // The attributes of the machine element named name. A report names the
 // devices the machine uses as machines of their own, and the emulator takes
 // the name in any letter case.
@@ -147,19 +186,15 @@ void ReadMachineElement(const char *text, const char *name, MachineFacts *facts)
         if (static_cast<size_t>(valueEnd - value) != nameLength ||
             !EqualIgnoringCase(value, name, nameLength))
             continue;
-        const char *close = strchr(valueEnd, '>');
-        std::string tag(valueEnd, close ? close : valueEnd + strlen(valueEnd));
+        std::string tag = StartTag(valueEnd);
         facts->known = true;
         facts->bios = tag.find(" isbios=\"yes\"") != std::string::npos;
         facts->device = tag.find(" isdevice=\"yes\"") != std::string::npos;
         facts->runnable = tag.find(" runnable=\"no\"") == std::string::npos;
-        size_t clone = tag.find(" cloneof=\"");
-        if (clone != std::string::npos) {
-            size_t start = clone + strlen(" cloneof=\"");
-            size_t end = tag.find('"', start);
-            if (end != std::string::npos)
-                facts->cloneOf = tag.substr(start, end - start);
-        }
+        facts->mechanical = tag.find(" ismechanical=\"yes\"") != std::string::npos;
+        facts->cloneOf = Attribute(tag, "cloneof");
+        facts->romOf = Attribute(tag, "romof");
+        ReadMachineBody(valueEnd + tag.size(), facts);
         return;
     }
 }

@@ -75,18 +75,24 @@ protected:
 
 TEST_F(Facts, AnswersEqualTheScansOfTheReportInThisSessionAndTheNext)
 {
-    const std::map<string, string> expected = {   // known, BIOS, device, runnable, parent
-        {"nes", "1001 "}, {"a2600", "1001 "}, {"apple2e", "1001 "}, {"NEOGEO", "1101 "},
-        {"qsound", "1010 "}, {"pacman", "1001 puckman"}, {"nosuchgame", "0001 "}};
+    // known, BIOS, device, runnable, screen, mechanical, preliminary, parent, romof, disks
+    const std::map<string, string> expected = {
+        {"nes", "1001100   "}, {"a2600", "1001100   "}, {"apple2e", "1001100   "},
+        {"NEOGEO", "1101100   "}, {"qsound", "1010000   "}, {"pacman", "1001100 puckman puckman "},
+        {"nosuchgame", "0001100   "}, {"30test", "1001000   "}, {"2mindril", "1001111   "},
+        {"area51mx", "1001100   area51mx"}, {"a51mxr3k", "1001100 area51mx area51mx area51mx"}};
     for (bool session : {false, true}) {
         size_t queries = commands.size();
         for (const auto &[name, attributes] : expected) {
             SCOPED_TRACE(name + (session ? " from the file" : " from a query"));
             ASSERT_TRUE(GetMachineFacts(folder, "mame", name.c_str(), &facts, &cached));
             EXPECT_EQ(session, cached);
-            char got[80];
-            snprintf(got, sizeof got, "%d%d%d%d %s", facts.known, facts.bios, facts.device,
-                     facts.runnable, facts.cloneOf.c_str());
+            char got[160];
+            snprintf(got, sizeof got, "%d%d%d%d%d%d%d %s %s ", facts.known, facts.bios,
+                     facts.device, facts.runnable, facts.screen, facts.mechanical,
+                     facts.preliminary, facts.cloneOf.c_str(), facts.romOf.c_str());
+            for (const string &disk : facts.disks)
+                strcat(got, disk.c_str());
             EXPECT_EQ(attributes, got);
 
             string report = RealReport(name).substr(0, kRunnerOutputBytes - 1);
