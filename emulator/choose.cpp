@@ -14,6 +14,7 @@
 #include "config/settings.h"
 #include "emulator/facts.h"
 #include "emulator/report.h"
+#include "emulator/sets.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ constexpr int kDeviceBytes = 1024;
 
 enum class Pick { Chosen, Empty, Vanished, TooLong };
 
+thread_local char chosenRomEntry[2048];
 thread_local ChoiceFilter choiceFilter = nullptr;
 thread_local void *choiceFilterContext = nullptr;
 
@@ -79,19 +81,22 @@ int ChooseGame(char *software, char *command)
 {
     if (!MameRomsPath[0] || !MamePath[0])
         return 1;
-    char name[kEntryNameBytes];
-    if (!GetRandomFileInDirectory(MameRomsPath, name))
+    char entry[kEntryNameBytes], name[kEntryNameBytes];
+    if (!GetRandomFileInDirectory(MameRomsPath, entry) || !CopyText(name, sizeof name, entry))
         return 1;
     if (!RomEntryToDriverName(name) || !Accepted(1, "", name))
         return 1;
     // BIOS sets, devices and names the emulator does not know sit in ROM
     // folders too; they are never launched, nor are machines that would show
-    // nothing: no screen, a mechanical game, a disk that is not there.
+    // nothing: no screen, a mechanical game, a disk that is not there, a set
+    // whose files the emulator finds wanting.
     MachineFacts facts;
     if (!GetMachineFacts(MamePath, MameExe, name, &facts, nullptr) ||
         !IsRunnableMachine(facts) || !ShowsSomething(facts) ||
         (MameCheckOnlyPerfect && facts.driverVerdict != 0) ||
-        (!MameShowNotWorking && facts.preliminary) || !DisksPresent(facts, MameRomsPath, name))
+        (!MameShowNotWorking && facts.preliminary) || !DisksPresent(facts, MameRomsPath, name) ||
+        VerifyRomSet(MamePath, MameExe, MameRomsPath, entry, name) != 1 ||
+        !FormatText(chosenRomEntry, sizeof chosenRomEntry, "%s\\%s", MameRomsPath, entry))
         return 1;
     char roms[kTextSetting * 2];
     if (!FolderForQuotes(roms, sizeof roms, MameRomsPath) ||
@@ -232,6 +237,11 @@ int ChooseSystemSoftware(char *machine, char *software, char *command)
     // lines; the path stands between double quotes on the launch line.
     if (!IsPlainName(machine) || !FitsBetweenQuotes(path))
         return 1;
+    // A system whose own files an earlier run found missing is not tried
+    // again until they change.
+    if (SystemRomEntry(MessBiosPath, machine, chosenRomEntry, sizeof chosenRomEntry) &&
+        RememberedRomVerdict(MessPath, MessExe, chosenRomEntry) == 0)
+        return 1;
 
     size_t length = strlen(path);
     char extension[5];
@@ -260,8 +270,14 @@ int GetRandomFileInDirectory(const char *folder, char *name)
     return pick == Pick::Chosen ? 1 : 0;
 }
 
+const char *ChosenRomEntry()
+{
+    return chosenRomEntry;
+}
+
 int ChooseSoftware(char *machine, char *software, char *command)
 {
+    chosenRomEntry[0] = '\0';
     if (!MamePath[0] && !MessPath[0])
         exit(1);
 

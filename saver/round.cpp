@@ -11,6 +11,7 @@
 #include "emulator/facts.h"
 #include "emulator/report.h"
 #include "emulator/runner.h"
+#include "emulator/sets.h"
 #include "saver/titlecard.h"
 
 namespace {
@@ -178,6 +179,10 @@ Round PrepareRound(const RoundRequest &request)
 {
     Round round;
     RememberRefused(request.refused, time(nullptr));
+    for (const BrokenSet &broken : request.broken)
+        if (!broken.romEntry.empty())
+            MarkRomSetBroken(FolderOf(broken.mameOrMess), ExeOf(broken.mameOrMess),
+                             broken.romEntry.c_str());
     auto start = std::chrono::steady_clock::now();
     Screen screen{&request, start};
     SetChoiceFilter(ScreenChoice, &screen);
@@ -196,8 +201,10 @@ Round PrepareRound(const RoundRequest &request)
         break;
     }
     SetChoiceFilter(nullptr, nullptr);
+    round.brokenSets = BrokenSetsFound();
     if (!round.chosen)
         return round;
+    round.romEntry = ChosenRomEntry();
     round.mameOrMess = MameOrMess;
     round.key = RoundKey(round.mameOrMess, round.machine, round.software);
     // An arcade choice leaves the machine as it was: it has none.

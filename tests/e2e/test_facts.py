@@ -58,4 +58,4 @@ class MachineFacts(unittest.TestCase):
             f.write(b"quillmere machine facts 1\n\x00garbage\tm\tpacman\n")
         self.assertTrue(self.session(3), "the damaged file was believed")
         with open(path, "rb") as f:
-            self.assertRegex(f.read(), rb"^quillmere machine facts 1\nexe\t.+\n(m\t.+\n)+end\t\d+\t0\n$")
+            self.assertRegex(f.read(), rb"^quillmere machine facts 2\nexe\t.+\n(m\t.+\n)+(v\t.+\t1\n)+end\t\d+\t0\t\d+\n$")

@@ -58,6 +58,12 @@ int StubRunner(char *command, char *output)
     const char *name = strstr(command, " -listxml ");   // the first word after it, as the emulator reads it
     auto found = name ? reports.find(Split(name + 10)[0]) : reports.end();
     snprintf(output, kRunnerOutputBytes, "%s", found == reports.end() ? "" : found->second.c_str());
+    // -verifyroms over the ROM folder: 0 for a known set, 2 for one whose files are "missing".
+    const string verify = string("\"") + MamePath + "\\" + MameExe + "\" -rompath \"" + MameRomsPath;
+    if ((name = strstr(command, " -verifyroms ")) && string(command).compare(0, verify.size(), verify) == 0) {
+        found = reports.find(name + 13);
+        ReportRunExitCode(found == reports.end() ? 5 : found->second.find("\"missing") != string::npos ? 2 : 0);
+    }
     return 0;
 }
 
@@ -155,6 +161,7 @@ const Row kRows[] = {
     {"perfect only: good", {"r/Pac.zip"}, "r", nullptr, {}, {"pac good"}, {1, 0}, Game("pac"), "-opt", 1},
     {"perfect only: preliminary", {"r/pac.zip"}, "r", nullptr, {}, {"pac preliminary"}, {1, 0}, "", "-opt", 1},
     {"perfect only: unknown game", {"r/pac.zip"}, "r", nullptr, {}, {}, {1, 0}, "", "-opt", 1},
+    {"files missing, says -verifyroms", {"r/pac.zip"}, "r", nullptr, {}, {"pac missing"}, {1, 0}, ""},
     // Systems: an empty list takes the system folder's name in lower case.
     {"empty list", {"s/ABC/x.BIN"}, nullptr, "s", {}, {"abc dev rom bin"}, {0, 9, 9},
      "MESS|abc|x.BIN|" + kMess + R"(abc -dev "$\s\ABC\x.BIN")"},

@@ -15,6 +15,7 @@
 #include "emulator/facts.h"
 #include "emulator/report.h"
 #include "emulator/runner.h"
+#include "emulator/sets.h"
 
 using std::string;
 
@@ -128,7 +129,7 @@ TEST_F(Facts, DamagedOrStaleCacheIsIgnoredAndRewritten)
     const string good = ReadWhole(path);
     for (const string &text :
          {good.substr(0, good.size() / 2), good.substr(0, good.rfind("end")), string(),
-          "quillmere machine facts 2" + good.substr(good.find('\n')),
+          "quillmere machine facts 1" + good.substr(good.find('\n')),
           string("\x89PNG\0%zz\t\n", 11), good /* with a new version of the emulator */}) {
         SCOPED_TRACE(text);
         std::ofstream(path, std::ios::binary) << text;
@@ -163,6 +164,26 @@ TEST_F(Facts, DamagedOrStaleCacheIsIgnoredAndRewritten)
         EXPECT_EQ(answer || result, GetMachineFacts(folder, "mame", name.c_str(), &facts, &cached));
         EXPECT_EQ(remembered, cached);
     }
+}
+
+TEST_F(Facts, RealVerifyRomsOncePerSetUntilItsEntryChanges)
+{
+    SetCommandRunner(nullptr);
+    TempFolder roms("facts_roms_");
+    // Pong has no ROM files: good; Pac-Man's empty archive: broken (exit code 2).
+    for (const char *set : {"pong.zip", "pacman.zip"})
+        roms.Write(set, "");
+    for (int pass = 0; pass < 3; ++pass) {
+        SCOPED_TRACE(pass);
+        long before = RomVerificationsRun();
+        EXPECT_EQ(1, VerifyRomSet("/usr/games", "mame", roms.path().c_str(), "pong.zip", "pong"));
+        EXPECT_EQ(0, VerifyRomSet("/usr/games", "mame", roms.path().c_str(), "pacman.zip", "pacman"));
+        EXPECT_EQ(pass == 0 ? 2 : pass == 2 ? 1 : 0, RomVerificationsRun() - before);
+        NextSession();
+        if (pass == 1)   // a set that changes is judged anew
+            roms.Write("pacman.zip", "PK");
+    }
+    EXPECT_GE(BrokenSetsFound(), 1);
 }
 
 }  // namespace
