@@ -16,9 +16,14 @@ char MamePath[kTextSetting];
 char MameExe[kTextSetting];
 char MameRomsPath[kTextSetting];
 char MameOption[kTextSetting];
+char MameGameList[kTextSetting];
+char MameCategoryFile[kTextSetting];
+char MameSkipCategories[kTextSetting];   // set by ResetSettings and the loading
 
 int32_t MameCheckOnlyPerfect;
 int32_t MameShowNotWorking;
+int32_t MameParentsOnly;
+int32_t SoundVolume;
 int32_t TimerEndRun;
 int32_t TimerStart;
 int32_t TimerStarting;
@@ -32,6 +37,7 @@ thread_local int MameOrMess;
 
 static const SettingsStore *settingsStore = nullptr;
 static const long kMoreData = 234;   // ERROR_MORE_DATA: the buffer was too small
+static const long kNotFound = 2;     // ERROR_FILE_NOT_FOUND: no such value
 
 void SetSettingsStore(const SettingsStore *store)
 {
@@ -51,10 +57,11 @@ static const SettingsStore &Store()
 void ResetSettings()
 {
     for (char *text : {MessPath, MessExe, MessSoftwarePath, MessBiosPath, MessOption,
-                       MamePath, MameExe, MameRomsPath, MameOption})
+                       MamePath, MameExe, MameRomsPath, MameOption, MameGameList, MameCategoryFile})
         text[0] = '\0';
-    MameCheckOnlyPerfect = MameShowNotWorking = TimerEndRun = TimerStart = TimerStarting =
-        TimerPoll = 0;
+    CopyText(MameSkipCategories, kTextSetting, kDefaultSkipCategories);
+    MameCheckOnlyPerfect = MameShowNotWorking = MameParentsOnly = SoundVolume = TimerEndRun =
+        TimerStart = TimerStarting = TimerPoll = 0;
     // 0 would mean "never": a process without settings starts at the default.
     DarkAfterMinutes = kDefaultDarkAfterMinutes;
     MameOrMess = 0;
@@ -148,12 +155,14 @@ void SplitExecutablePath(char *folder, char *exe)
     folder[start - 1] = '\0';
 }
 
-static void ReadText(void *key, const char *name, char *setting)
+// False when the value is not there (the setting is then empty).
+static bool ReadText(void *key, const char *name, char *setting)
 {
     unsigned long size = kTextSetting;
-    if (Store().Query(key, name, setting, &size) != 0 || size > kTextSetting) {
+    long result = Store().Query(key, name, setting, &size);
+    if (result != 0 || size > kTextSetting) {
         setting[0] = '\0';
-        return;
+        return result != kNotFound;
     }
     // A value stored without its NUL ends where its bytes end; one that fills
     // all 1024 bytes without a NUL is too long to be held, and loads empty.
@@ -163,6 +172,7 @@ static void ReadText(void *key, const char *name, char *setting)
         else
             setting[size] = '\0';
     }
+    return true;
 }
 
 static void ReadNumber(void *key, const char *name, int32_t *setting, int32_t fallback)
@@ -191,9 +201,16 @@ int ReadConfigurationInRegistry()
     ReadText(key, "MamePath", MamePath);
     ReadText(key, "MameRomsPath", MameRomsPath);
     ReadText(key, "MameOption", MameOption);
+    ReadText(key, "MameGameList", MameGameList);
+    ReadText(key, "MameCategoryFile", MameCategoryFile);
+    // Missing, the usual skips; stored empty, nothing is skipped.
+    if (!ReadText(key, "MameSkipCategories", MameSkipCategories))
+        CopyText(MameSkipCategories, kTextSetting, kDefaultSkipCategories);
 
     ReadNumber(key, "MameCheckOnlyPerfect", &MameCheckOnlyPerfect, 0);
     ReadNumber(key, "MameShowNotWorking", &MameShowNotWorking, 0);
+    ReadNumber(key, "MameParentsOnly", &MameParentsOnly, 0);
+    ReadNumber(key, "SoundVolume", &SoundVolume, 0);
     ReadNumber(key, "SystemChangeTimer", &TimerEndRun, kDefaultTimerEndRun);
     ReadNumber(key, "SplashScreenTimer", &TimerStart, kDefaultTimerStart);
     ReadNumber(key, "WaitForMESSTimer", &TimerStarting, kDefaultTimerStarting);

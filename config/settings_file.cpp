@@ -29,7 +29,7 @@ bool IsNumberName(const std::string &name)
 {
     for (const char *number : {"MameCheckOnlyPerfect", "SystemChangeTimer", "SplashScreenTimer",
                                "WaitForMESSTimer", "PollTimer", "DarkAfterMinutes",
-                               "MameShowNotWorking"})
+                               "MameShowNotWorking", "MameParentsOnly", "SoundVolume"})
         if (name == number)
             return true;
     return false;

@@ -12,6 +12,7 @@
 #include "base/names.h"
 #include "base/random.h"
 #include "config/settings.h"
+#include "emulator/choices.h"
 #include "emulator/facts.h"
 #include "emulator/report.h"
 #include "emulator/sets.h"
@@ -82,9 +83,9 @@ int ChooseGame(char *software, char *command)
     if (!MameRomsPath[0] || !MamePath[0])
         return 1;
     char entry[kEntryNameBytes], name[kEntryNameBytes];
-    if (!GetRandomFileInDirectory(MameRomsPath, entry) || !CopyText(name, sizeof name, entry))
+    if (!DrawGameEntry(entry) || !CopyText(name, sizeof name, entry))
         return 1;
-    if (!RomEntryToDriverName(name) || !Accepted(1, "", name))
+    if (!RomEntryToDriverName(name) || CategorySkipped(name) || !Accepted(1, "", name))
         return 1;
     // BIOS sets, devices and names the emulator does not know sit in ROM
     // folders too; they are never launched, nor are machines that would show
@@ -94,14 +95,15 @@ int ChooseGame(char *software, char *command)
     if (!GetMachineFacts(MamePath, MameExe, name, &facts, nullptr) ||
         !IsRunnableMachine(facts) || !ShowsSomething(facts) ||
         (MameCheckOnlyPerfect && facts.driverVerdict != 0) ||
+        (MameParentsOnly && !facts.cloneOf.empty()) ||
         (!MameShowNotWorking && facts.preliminary) || !DisksPresent(facts, MameRomsPath, name) ||
         VerifyRomSet(MamePath, MameExe, MameRomsPath, entry, name) != 1 ||
         !FormatText(chosenRomEntry, sizeof chosenRomEntry, "%s\\%s", MameRomsPath, entry))
         return 1;
     char roms[kTextSetting * 2];
     if (!FolderForQuotes(roms, sizeof roms, MameRomsPath) ||
-        !FormatText(command, kCommandBytes, "\"%s\\%s\" %s -rompath \"%s\" \"%s\"", MamePath,
-                    MameExe, MameOption, roms, name))
+        !FormatText(command, kCommandBytes, "\"%s\\%s\" %s%s -rompath \"%s\" \"%s\"", MamePath,
+                    MameExe, SoundOptions().c_str(), MameOption, roms, name))
         return 1;
     CopyText(software, kSoftwareBytes, name);
     return 0;
@@ -187,8 +189,9 @@ int ChooseMember(const char *path, const char *machine, char *software, char *co
                  Accepted(0, machine, entry->name) && SystemDevice(machine, entry->name, device) &&
                  FolderForQuotes(bios, sizeof bios, MessBiosPath) &&
                  FormatText(command, kCommandBytes,
-                            "\"%s\\%s\" -biospath \"%s\" %s %s -%s \"%s\\%s\"", MessPath, MessExe,
-                            bios, MessOption, machine, device, path, entry->name) &&
+                            "\"%s\\%s\" -biospath \"%s\" %s%s %s -%s \"%s\\%s\"", MessPath,
+                            MessExe, bios, SoundOptions().c_str(), MessOption, machine, device,
+                            path, entry->name) &&
                  CopyText(software, kSoftwareBytes, entry->name);
     closezip(zip);
     return taken ? 0 : 1;
@@ -201,8 +204,9 @@ int ChooseFile(const char *path, const char *machine, const char *software, char
         return 1;
     char bios[kTextSetting * 2];
     if (!FolderForQuotes(bios, sizeof bios, MessBiosPath) ||
-        !FormatText(command, kCommandBytes, "\"%s\\%s\" -biospath \"%s\" %s %s -%s \"%s\"",
-                    MessPath, MessExe, bios, MessOption, machine, device, path))
+        !FormatText(command, kCommandBytes, "\"%s\\%s\" -biospath \"%s\" %s%s %s -%s \"%s\"",
+                    MessPath, MessExe, bios, SoundOptions().c_str(), MessOption, machine, device,
+                    path))
         return 1;
     return 0;
 }
@@ -281,7 +285,10 @@ int ChooseSoftware(char *machine, char *software, char *command)
     if (!MamePath[0] && !MessPath[0])
         exit(1);
 
-    if (RandomDraw() % 2 == 1) {
+    // A side that is not set up is not drawn: its choices would all fail.
+    bool arcade = MamePath[0] && MameRomsPath[0];
+    bool systems = MessPath[0] && MessSoftwarePath[0];
+    if (arcade != systems ? arcade : RandomDraw() % 2 == 1) {
         MameOrMess = 1;
         return ChooseGame(software, command);
     }
