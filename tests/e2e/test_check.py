@@ -75,8 +75,9 @@ REPORT_ROWS = [
     # info mame NAME: the first description and the first year after it, as written.
     ("no year", ["info", "mame", "g"], machine("<description>Game One</description>"), "0\tGame One\t"),
     ("year before the description", ["info", "mame", "g"], machine("<year>1984</year><description>G</description>"), "0\tG\t"),
-    ("entities and blanks kept", ["info", "mame", "g"],
-     machine("<description> Pac &amp; Pal</description><year> 1983 </year>"), "1\t Pac &amp; Pal\t 1983 "),
+    ("entities decoded, blanks and other ampersands kept", ["info", "mame", "g"],
+     machine("<description> Pac &amp; Pal &lt;&#38;&#x41;&quot;&apos;&gt;&#233; &bogus; &#xD800; &amp</description>"
+             "<year> 198&#x33; </year>"), "1\t Pac & Pal <&A\"'>\u00c3\u00a9 &bogus; &#xD800; &amp\t 1983 "),
     # Every scan ends inside the 99999 characters kept of a longer report.
     ("device in a cut report", ["device", "sys", "x.bin"],
      '<machine name="s"><instance name="c"/><extension name="' + "a" * 150000, "0\t"),
