@@ -21,6 +21,7 @@
 #include "emulator/choose.h"
 #include "emulator/facts.h"
 #include "emulator/report.h"
+#include "emulator/sets.h"
 
 bool CheckSettingsRead = false;
 
@@ -50,7 +51,8 @@ bool Usable(const char *folder, const char *which)
 
 // ---- Commands -------------------------------------------------------------------
 
-// choose N: N successful choices, at most kMaxChooseCalls calls in all.
+// choose N: N successful choices, at most kMaxChooseCalls calls in all, with
+// every rule the saver's choice follows.
 int ChooseCommand(int, char **argv)
 {
     int wanted = PositiveNumber(argv[0], kMaxChooseCalls);
@@ -60,7 +62,8 @@ int ChooseCommand(int, char **argv)
         return 2;
     }
     int made = 0, failed = 0;
-    long queriesBefore = MachineQueriesRun();
+    // Every time the emulator is run: reports and set checks.
+    long queriesBefore = MachineQueriesRun() + RomVerificationsRun();
     for (int calls = 0; calls < kMaxChooseCalls && made < wanted; ++calls) {
         char machine[kMachineBytes] = "", software[kSoftwareBytes] = "";
         char command[kCommandBytes] = "";
@@ -75,7 +78,7 @@ int ChooseCommand(int, char **argv)
         fflush(stdout);
     }
     printf("choices: %d, failed calls: %d, queries: %ld\n", made, failed,
-           MachineQueriesRun() - queriesBefore);
+           MachineQueriesRun() + RomVerificationsRun() - queriesBefore);
     return made == wanted ? 0 : 1;
 }
 

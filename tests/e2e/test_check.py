@@ -1,6 +1,7 @@
 # quillmere-check: the saver's own query and painting code. Natively (no Wine)
 # the queries run against a scripted emulator serving report text built here.
-# Under Wine: pictures painted as the splash paints them.
+# Under Wine: the user's choices over real reports, and pictures painted as
+# the splash paints them.
 import os
 import shutil
 import subprocess
@@ -8,7 +9,7 @@ import subprocess
 import pytest
 from PIL import Image
 
-from harness import BUILD, ROOT, WORK, count, winpath
+from harness import BUILD, ROOT, WORK, Emulator, count, winpath
 
 NATIVE = os.path.join(ROOT, "build", "native", "quillmere-check")
 FAKE = os.path.join(WORK, "native-emu")
@@ -99,6 +100,42 @@ def test_queries_on_built_reports(args, report, expected):
 def check(env, *args):
     result = env.wine(os.path.join(BUILD, "quillmere-check.exe"), *args, timeout=60)
     return result.returncode, result.stdout.replace("\r\n", "\n")
+
+
+CATVER = ("[FOLDER_SETTINGS]\nRootFolderIcon mame\n\n[Category]\npacman=Maze / Collect * Mature *\n"
+          "galaga=Shooter / Flying Vertical\n[VerAdded]\ndkong=Quiz\n")
+# settings, ROM entries, games chosen, queries (-listxml and -verifyroms)
+CHOICE_ROWS = {
+    "a list of 3 games in a folder of 5,000": (
+        {"MameGameList": "[ROOT_FOLDER]\npacman\n# galaga\ngalaga\ndkong\nnothere\n"},
+        ["g%04d" % i for i in range(4997)] + ["pacman", "galaga", "dkong"], {"pacman", "galaga", "dkong"}, 6),
+    "a Mature game in the catver.ini beside MAME": ({"catver.ini": CATVER}, ["pacman", "galaga", "dkong"],
+                                                    {"galaga", "dkong"}, 4),
+    "parents only": ({"MameParentsOnly": 1}, ["pacman", "puckman", "galaga"], {"puckman", "galaga"}, 5),
+}
+
+
+@pytest.mark.parametrize("what", CHOICE_ROWS)
+def test_choose_applies_the_users_choices(env, what):
+    settings, entries, chosen, queries = CHOICE_ROWS[what]
+    mame = Emulator("choices", reports=["pacman", "puckman", "galaga", "dkong"])
+    roms = os.path.join(mame.folder, "roms")
+    os.makedirs(roms)
+    for entry in entries:
+        open(os.path.join(roms, entry + ".zip"), "w").close()
+    values = dict(MamePath=mame.win_exe, MameRomsPath=winpath(roms))
+    for name, value in settings.items():   # texts are files beside the stand-in
+        if isinstance(value, str):
+            with open(os.path.join(mame.folder, name), "w") as f:
+                f.write(value)
+            value = winpath(os.path.join(mame.folder, name))
+        values[name] = value
+    values.pop("catver.ini", None)
+    env.configure(**values)
+    rc, out = check(env, "choose", "30")
+    assert rc == 0, out
+    assert {line.split("\t")[1] for line in out.splitlines()[:-1]} == chosen
+    assert out.splitlines()[-1].endswith(", queries: %d" % queries)
 
 
 RED, GREEN, BLUE, BACKGROUND = (255, 0, 0), (0, 255, 0), (0, 0, 255), (20, 20, 20)

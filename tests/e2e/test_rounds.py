@@ -32,11 +32,13 @@ def launched(mame):
 
 
 def test_broken_game_comes_back_at_most_twice_and_small_folders_do_not_repeat(env):
-    mame = start(env, GAMES)
+    mame = start(env, GAMES, SoundVolume=12, MameOption="-skip_gameinfo")
     mame.switch("fake-quit-galaga")
     saver = env.start_saver("/s")
     assert wait_until(lambda: len(launched(mame)) >= 50, 240), launched(mame)
     games = launched(mame)[:50]
+    # The sound level goes before the user's own options.
+    assert {e[2:5] for e in mame.log() if e[0] == "args"} == {("-volume", "-12", "-skip_gameinfo")}
     assert games.count("galaga") <= 2, games
     assert set(games) == set(GAMES), games
     # Every game once before any repeats (galaga's quick end makes no difference).
