@@ -50,6 +50,7 @@ enum ControlId {
     IDC_MAME_DEFAULT = 132,
     IDC_ONLY_PERFECT = 133,
     IDC_DARK_AFTER = 135,
+    IDC_CHOICES = 137,           // opens the Choices dialog
     IDC_OK = 201,
     IDC_MESS_BROWSE = 202,
     IDC_CANCEL = 203,
