@@ -7,6 +7,7 @@
 #include "base/files.h"
 #include "base/format.h"
 #include "base/random.h"
+#include "config/mame_ini.h"
 #include "config/settings.h"
 #include "emulator/choose.h"
 
@@ -76,18 +77,18 @@ long ShortExtensionDot(const char *name)
     return -1;
 }
 
-int TryMessSnapshot(char *path, const char *system, const char *software)
+int TryMessSnapshot(char *path, const char *base, const char *system, const char *software)
 {
     long dot = ShortExtensionDot(software);
     if (dot < 0)
-        return TryRandomSnapshot(path, MessPath, system);
+        return TryRandomSnapshot(path, base, system);
     char stem[kPicturePathBytes];
     char fileName[kPicturePathBytes];
     if (!CopyTextPart(stem, sizeof stem, software, static_cast<size_t>(dot))
         || !FormatText(fileName, sizeof fileName, "%s.png", stem))
         return 0;
     char candidate[kPicturePathBytes];
-    if (!FormatText(candidate, sizeof candidate, "%s\\snap\\%s\\%s", MessPath, system, fileName))
+    if (!FormatText(candidate, sizeof candidate, "%s\\snap\\%s\\%s", base, system, fileName))
         return 0;
     return AcceptWhenOpens(path, candidate);
 }
@@ -147,7 +148,41 @@ bool IsOtherName(const char *parent, const char *name)
     return parent && parent[0] && strcmp(parent, name) != 0;
 }
 
+// The places after the emulator's folder: the snapshot of the game (or of
+// the software), then the fixed sources. A missing folder costs no draw.
+int TryOtherPlaces(char *path, const char *emulatorFolder, const char *key, const char *software,
+                   Emulator emulator, int *mode)
+{
+    std::vector<std::string> places = ArtworkPlaces(emulatorFolder);
+    for (size_t i = 1; i < places.size(); ++i) {
+        const char *place = places[i].c_str();
+        if (emulator == Emulator::Mame ? TryRandomSnapshot(path, place, key)
+                                       : TryMessSnapshot(path, place, key, software)) {
+            *mode = kSnapshotMode;
+            return 1;
+        }
+        if (TryFixedSources(path, place, key, emulator, mode))
+            return 1;
+    }
+    return 0;
+}
+
 }  // namespace
+
+std::vector<std::string> ArtworkPlaces(const char *emulatorFolder)
+{
+    std::vector<std::string> places = {emulatorFolder};
+    for (const std::string &snap : MameIniFolders("snapshot_directory")) {
+        size_t slash = snap.find_last_of('/');
+        // The layout wants the folder that holds "snap".
+        if (slash != std::string::npos && slash > 0 && snap.compare(slash + 1, 4, "snap") == 0 &&
+            snap.size() == slash + 5)
+            places.push_back(snap.substr(0, slash));
+    }
+    for (const std::string &folder : MameIniFolders("artpath"))
+        places.push_back(folder);
+    return places;
+}
 
 int GetMAMEPicture(char *path, const char *game, int *mode)
 {
@@ -162,7 +197,8 @@ int GetMAMEPicture(char *path, const char *game, int *mode)
         if (found)
             return 1;
     }
-    return TryFixedSources(path, MamePath, game, Emulator::Mame, mode);
+    return TryFixedSources(path, MamePath, game, Emulator::Mame, mode) ||
+           TryOtherPlaces(path, MamePath, game, "", Emulator::Mame, mode);
 }
 
 int GetMESSPicture(char *path, const char *system, const char *software, int *mode)
@@ -173,12 +209,13 @@ int GetMESSPicture(char *path, const char *system, const char *software, int *mo
             found = TryCategory(path, MessPath, system, Emulator::Mess, mode);
         } else {
             *mode = kSnapshotMode;
-            found = TryMessSnapshot(path, system, software);
+            found = TryMessSnapshot(path, MessPath, system, software);
         }
         if (found)
             return 1;
     }
-    return TryFixedSources(path, MessPath, system, Emulator::Mess, mode);
+    return TryFixedSources(path, MessPath, system, Emulator::Mess, mode) ||
+           TryOtherPlaces(path, MessPath, system, software, Emulator::Mess, mode);
 }
 
 int GetMAMEPictureFor(char *path, const char *game, const char *parent, int *mode)

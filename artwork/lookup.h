@@ -22,6 +22,8 @@
 // Nothing here keeps state between calls: lookups may run on a worker
 // thread while the window thread paints (the draws come from base/random).
 #pragma once
+#include <string>
+#include <vector>
 
 constexpr int kPicturePathBytes = 1024;
 constexpr int kPictureAttempts = 20;
@@ -44,6 +46,13 @@ int GetMAMEPicture(char *path, const char *game, int *mode);
 // snap\SYSTEM when the software name has no such extension. Then the fixed
 // sources above, keyed by the system's name.
 int GetMESSPicture(char *path, const char *system, const char *software, int *mode);
+
+// Where pictures are looked for, in order: the emulator's folder, then, for
+// Debian's MAME, the places its mame.ini names: the folder holding its
+// snapshot folder (~/.mame for ~/.mame/snap) and each artwork folder
+// (artpath). Only the emulator's own folder gets the random attempts; the
+// others are asked for snap\KEY\*.png and the fixed sources.
+std::vector<std::string> ArtworkPlaces(const char *emulatorFolder);
 
 // The same lookups for a clone, whose pictures the packs file under its
 // parent (the machine report's cloneof): the machine's own pictures first

@@ -1,6 +1,7 @@
 // quillmere-check: runs the saver's own choice and query code with the
 // user's settings and prints what it finds, one line per answer.
 #pragma once
+#include <string>
 
 // Every command gets its words after the command name: argv[0] is the first
 // argument, argc their number (already checked against the table's bounds).
@@ -14,6 +15,14 @@ enum class CheckNeeds {
                  // command judges them itself (CheckSettingsRead tells whether
                  // the store could be read at all)
 };
+
+// text as the user writes paths here: natively every backslash the core
+// joined a path with becomes a slash; on Windows it is left as it is.
+std::string AsShown(const char *text);
+
+// What the settings were read as, when not as they are stored: the
+// defaults used without a settings file.
+extern std::string settingsNote;
 
 // Set before a CheckNeeds::Stored command runs: true when the settings key
 // (or file) could be read; false leaves every setting at its start value.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "artwork/lookup.h"
+#include "check/check.h"
 #include "config/settings.h"
 #include "emulator/facts.h"
 
@@ -32,6 +33,6 @@ int CheckPicture(int argc, char **argv)
         printf("none\n");
         return 1;
     }
-    printf("%s\t%d\n", path, mode);
+    printf("%s\t%d\n", AsShown(path).c_str(), mode);
     return 0;
 }

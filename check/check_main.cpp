@@ -22,8 +22,21 @@
 #include "emulator/facts.h"
 #include "emulator/report.h"
 #include "emulator/sets.h"
+#include "resources/resource.h"
 
 bool CheckSettingsRead = false;
+std::string settingsNote;
+
+std::string AsShown(const char *text)
+{
+    std::string shown = text;
+#ifndef _WIN32
+    for (char &c : shown)
+        if (c == '\\')
+            c = '/';
+#endif
+    return shown;
+}
 
 namespace {
 
@@ -74,7 +87,7 @@ int ChooseCommand(int, char **argv)
         ++made;
         // An arcade choice has no system: its machine is the game itself.
         printf("%s\t%s\t%s\t%s\n", MameOrMess ? "MAME" : "MESS", MameOrMess ? software : machine,
-               software, command);
+               AsShown(software).c_str(), AsShown(command).c_str());
         fflush(stdout);
     }
     printf("choices: %d, failed calls: %d, queries: %ld\n", made, failed,
@@ -173,20 +186,22 @@ const CheckCommand kCommands[] = {
 };
 // ====================================================================================
 
-int Usage()
+// The usage text: on standard error after a bad command line (exit 2), on
+// standard output when asked for with --help (exit 0).
+int Usage(FILE *to = stderr)
 {
-    fprintf(stderr,
-            "usage: quillmere-check [--settings FILE] [--mame EXE] [--mess EXE] COMMAND ...\n"
-            "commands:\n");
+    fprintf(to, "usage: quillmere-check [--settings FILE] [--mame EXE] [--mess EXE] COMMAND ...\n"
+                "       quillmere-check --help | --version\n"
+                "commands:\n");
     for (const CheckCommand &command : kCommands)
-        fprintf(stderr, "  quillmere-check %s %s\n", command.name, command.arguments);
-    fprintf(stderr,
+        fprintf(to, "  quillmere-check %s %s\n", command.name, command.arguments);
+    fprintf(to,
             "options:\n"
             "  --settings FILE  read the settings from FILE (Name=value lines) instead of\n"
             "                   the registry (natively: $XDG_CONFIG_HOME/quillmere/settings)\n"
             "  --mame EXE       use EXE (full path) as the MAME executable\n"
             "  --mess EXE       use EXE (full path) as the MESS executable\n");
-    return 2;
+    return to == stderr ? 2 : 0;
 }
 
 // Loads the settings as the saver does, then applies the options. False
@@ -201,7 +216,7 @@ bool ReadSettings(const char *settingsFile, const char *mame, const char *mess, 
         }
         SetSettingsStore(SettingsFileStore());
     }
-    *read = ReadConfigurationInRegistry() == 0;
+    *read = ReadSettingsOrDefaults(&settingsNote) == 0;
     // An executable given on the command line replaces the stored one.
     for (auto option : {std::make_pair(mame, MamePath), std::make_pair(mess, MessPath)}) {
         if (!option.first)
@@ -246,6 +261,12 @@ bool LoadSettings(const char *settingsFile, const char *mame, const char *mess)
 int main(int argc, char **argv)
 {
     const char *settingsFile = nullptr, *mame = nullptr, *mess = nullptr;
+    if (argc == 2 && strcmp(argv[1], "--help") == 0)
+        return Usage(stdout);
+    if (argc == 2 && strcmp(argv[1], "--version") == 0) {
+        printf("quillmere-check %s\n", QUILLMERE_VERSION_TEXT);
+        return 0;
+    }
     int at = 1;
     for (; at < argc && strncmp(argv[at], "--", 2) == 0; at += 2) {
         const char *option = argv[at];

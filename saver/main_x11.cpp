@@ -2,15 +2,14 @@
 // settings file, with the same run cycle as the Windows screen saver.
 //   quillmere run [--settings FILE]                    a session now
 //   quillmere idle [--after SECONDS] [--settings FILE] a session whenever
-//                                                      the user is idle
+//                                                      the X server's own
+//                                                      screen saver comes on
 #include <X11/Xlib.h>
 #include <X11/extensions/scrnsaver.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -22,9 +21,10 @@
 
 namespace {
 
-const long kDefaultIdleSeconds = 600;
-const long kLongestIdleSeconds = 2000000;
-const int kIdleCheckMs = 1000;
+// The server keeps its screen-saver timeout in 16 signed bits.
+const long kLongestIdleSeconds = 32767;
+// How often a game left running is looked for while no session runs.
+const int kLeftGameCheckMs = 1000;
 
 int stopPipe[2] = {-1, -1};
 volatile sig_atomic_t stopRequested = 0;
@@ -66,62 +66,52 @@ bool CatchStopSignals()
     return true;
 }
 
-// Waits up to ms for a stop request.
-void WaitForStop(int ms)
+// A session each time the X server's own screen saver comes on: after its
+// timeout (xset s, or --after) or when it is activated (xset s activate). A
+// client that suspends the server's saver (a video player) holds the
+// sessions off as it holds off the server's blanking. While a game left
+// running by Backspace still runs, the server's saver is left to itself.
+int RunWhenIdle(Display *display, long afterSeconds)
 {
-    pollfd watched = {stopPipe[0], POLLIN, 0};
-    while (poll(&watched, 1, ms) < 0 && errno == EINTR && !stopRequested) {
+    int saverEvent = 0, saverError = 0;
+    if (!XScreenSaverQueryExtension(display, &saverEvent, &saverError)) {
+        fprintf(stderr, "quillmere: the X server has no MIT-SCREEN-SAVER extension, "
+                        "so it cannot tell when to start\n");
+        return 1;
     }
-}
-
-void DrainEvents(Display *display)
-{
-    while (XPending(display) > 0) {
-        XEvent event;
-        XNextEvent(display, &event);
-    }
-}
-
-// The X server's own screen-saver timeout, else kDefaultIdleSeconds.
-long ServerIdleSeconds(Display *display)
-{
     int timeout = 0, interval = 0, blanking = 0, exposures = 0;
     XGetScreenSaver(display, &timeout, &interval, &blanking, &exposures);
-    return timeout > 0 ? timeout : kDefaultIdleSeconds;
-}
-
-// A session each time the user has been idle for idleSeconds. A session
-// that cannot start is tried again only after the user has been back; no
-// session starts while a game left running by Backspace still runs.
-int RunWhenIdle(Display *display, long idleSeconds)
-{
-    int event = 0, error = 0;
-    if (!XScreenSaverQueryExtension(display, &event, &error)) {
-        fprintf(stderr, "quillmere: the X server has no MIT-SCREEN-SAVER extension, "
-                        "so idle time cannot be known\n");
-        return 1;
-    }
-    XScreenSaverInfo *info = XScreenSaverAllocInfo();
-    if (!info)
-        return 1;
-    const unsigned long idleMs = static_cast<unsigned long>(idleSeconds) * 1000;
-    bool waitForUser = false;
+    if (afterSeconds > 0)
+        XSetScreenSaver(display, static_cast<int>(afterSeconds), interval, blanking, exposures);
+    else if (timeout == 0)
+        fprintf(stderr, "quillmere: the X server's screen saver is off (xset s off): a session "
+                        "starts only when it is activated (xset s activate)\n");
+    Window root = DefaultRootWindow(display);
+    XScreenSaverSelectInput(display, root, ScreenSaverNotifyMask);
+    XFlush(display);
+    int childEnded = ChildEndedFd();
     while (!stopRequested) {
-        DrainEvents(display);
+        bool saverOn = false;
+        while (XPending(display) > 0) {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.type == saverEvent + ScreenSaverNotify)
+                saverOn = reinterpret_cast<XScreenSaverNotifyEvent &>(event).state == ScreenSaverOn;
+        }
+        WatchLaunchedChildren();
         bool gameLeft = ReapLeftChildren();
-        if (!XScreenSaverQueryInfo(display, DefaultRootWindow(display), info))
-            break;
-        if (info->idle < idleMs)
-            waitForUser = false;
-        if (!waitForUser && !gameLeft && info->idle >= idleMs) {
-            X11SessionEnd end = RunX11Session(display, stopPipe[0]);
-            waitForUser = end != X11SessionEnd::Ended;
+        if (saverOn && !gameLeft) {
+            // A session that cannot start leaves the server's saver on: the
+            // next try comes after the user has been back.
+            RunX11Session(display, stopPipe[0]);
             continue;
         }
-        unsigned long left = info->idle < idleMs ? idleMs - info->idle : kIdleCheckMs;
-        WaitForStop(static_cast<int>(std::min<unsigned long>(left, kIdleCheckMs)));
+        pollfd watched[3] = {{ConnectionNumber(display), POLLIN, 0},
+                             {stopPipe[0], POLLIN, 0},
+                             {childEnded, POLLIN, 0}};
+        poll(watched, childEnded >= 0 ? 3 : 2, gameLeft ? kLeftGameCheckMs : -1);
     }
-    XFree(info);
+    XScreenSaverSelectInput(display, root, 0);
     return 0;
 }
 
@@ -184,7 +174,7 @@ int main(int argc, char **argv)
 
     int status;
     if (idle)
-        status = RunWhenIdle(display, idleSeconds ? idleSeconds : ServerIdleSeconds(display));
+        status = RunWhenIdle(display, idleSeconds);
     else
         status = RunX11Session(display, stopPipe[0]) == X11SessionEnd::Ended ? 0 : 1;
     XCloseDisplay(display);

@@ -1,7 +1,10 @@
 #include "saver/presence_x11.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <strings.h>
+
+#include "saver/presence_posix.h"
 
 namespace {
 
@@ -34,11 +37,28 @@ bool HasClass(Display *display, Window window)
     return true;
 }
 
-// Calls found for each emulator window under parent; stops early when it
-// returns false. Windows may vanish meanwhile: the session's error handler
-// lets the failed requests pass.
-template <typename Found>
-bool ForEachEmulatorWindow(Display *display, Window parent, int depth, Found found)
+// The process that says it owns window (_NET_WM_PID); 0 when none says so.
+pid_t WindowProcess(Display *display, Window window, Atom pidAtom)
+{
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char *data = nullptr;
+    pid_t pid = 0;
+    if (XGetWindowProperty(display, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format,
+                           &items, &after, &data) == Success &&
+        type == XA_CARDINAL && format == 32 && items == 1)
+        pid = static_cast<pid_t>(*reinterpret_cast<const long *>(data));   // 32-bit items come as longs
+    if (data)
+        XFree(data);
+    return pid;
+}
+
+// Calls found for each window under parent that pick takes; stops early when
+// found returns false. Windows may vanish meanwhile: the session's error
+// handler lets the failed requests pass.
+template <typename Pick, typename Found>
+bool ForEachWindow(Display *display, Window parent, int depth, Pick pick, Found found)
 {
     Window root = 0, up = 0, *children = nullptr;
     unsigned count = 0;
@@ -46,10 +66,10 @@ bool ForEachEmulatorWindow(Display *display, Window parent, int depth, Found fou
         return true;
     bool goOn = true;
     for (unsigned i = 0; i < count && goOn; ++i) {
-        if (IsEmulatorWindow(display, children[i]))
+        if (pick(children[i]))
             goOn = found(children[i]);
         else if (depth > 1 && !HasClass(display, children[i]))
-            goOn = ForEachEmulatorWindow(display, children[i], depth - 1, found);
+            goOn = ForEachWindow(display, children[i], depth - 1, pick, found);
     }
     if (children)
         XFree(children);
@@ -61,18 +81,26 @@ bool ForEachEmulatorWindow(Display *display, Window parent, int depth, Found fou
 bool EmulatorWindowExists(Display *display)
 {
     bool exists = false;
-    ForEachEmulatorWindow(display, DefaultRootWindow(display), kFrameDepth, [&](Window) {
-        exists = true;
-        return false;
-    });
+    ForEachWindow(
+        display, DefaultRootWindow(display), kFrameDepth,
+        [&](Window window) { return IsEmulatorWindow(display, window); },
+        [&](Window) {
+            exists = true;
+            return false;
+        });
     return exists;
 }
 
-void AskEmulatorWindowsToClose(Display *display)
+void AskLaunchedWindowsToClose(Display *display)
 {
     Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
     Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
-    ForEachEmulatorWindow(display, DefaultRootWindow(display), kFrameDepth, [&](Window window) {
+    Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
+    auto launched = [&](Window window) {
+        pid_t pid = WindowProcess(display, window, pidAtom);
+        return pid > 0 && IsLaunchedProcess(pid);
+    };
+    ForEachWindow(display, DefaultRootWindow(display), kFrameDepth, launched, [&](Window window) {
         XEvent event = {};
         event.xclient.type = ClientMessage;
         event.xclient.window = window;

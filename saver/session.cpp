@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "config/settings.h"
+#include "config/settings_file.h"
 #include "saver/worker.h"
 
 namespace {
@@ -15,9 +16,18 @@ RoundWorker worker;
 
 }   // namespace
 
-SessionStartup LoadSessionSettings()
+SessionStartup LoadSessionSettings(std::string *said)
 {
-    if (ReadConfigurationInRegistry() == -1)
+    std::string note;
+    int read = ReadSettingsOrDefaults(&note);
+    if (said) {
+        said->clear();
+        if (!note.empty())
+            *said += note + "\n";
+        for (const std::string &name : UnknownSettingsNames())
+            *said += std::string(SettingsFile()) + ": " + UnknownSettingSentence(name) + "\n";
+    }
+    if (read == -1)
         return SessionStartup::NoSettings;
     return SwitchOffUnusableEmulators() ? SessionStartup::Ready : SessionStartup::NoEmulator;
 }

@@ -2,6 +2,8 @@
 // window, the X11 event loop): the check of the settings at start-up, and
 // the round worker that feeds the run cycle.
 #pragma once
+#include <string>
+
 #include "saver/cycle.h"
 
 enum class SessionStartup {
@@ -15,8 +17,10 @@ constexpr char kNoEmulatorText[] =
 constexpr char kNoEmulatorCaption[] = "Binary not found";
 
 // Loads the settings from the current store and switches off, for this
-// session only, an emulator whose executable cannot be opened.
-SessionStartup LoadSessionSettings();
+// session only, an emulator whose executable cannot be opened. Each line of
+// *said (when given) is something the user should hear on a console: the
+// defaults used without a settings file, the file's unknown names.
+SessionStartup LoadSessionSettings(std::string *said = nullptr);
 
 // Starts the round worker (its draws seeded with seed) and the run cycle
 // over platform, with the timers of the settings. notify runs on the

@@ -2,7 +2,8 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
-#include <X11/keysym.h>
+#include <X11/extensions/dpms.h>
+#include <X11/extensions/scrnsaver.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -19,6 +20,7 @@
 #include "base/random.h"
 #include "config/settings_file.h"
 #include "emulator/cmdline.h"
+#include "saver/hotkeys_x11.h"
 #include "saver/presence_posix.h"
 #include "saver/presence_x11.h"
 #include "saver/session.h"
@@ -26,8 +28,8 @@
 
 namespace {
 
-// The loop wakes at least this often, so that a child that ends by itself
-// is reaped, and the keyboard focus kept, even between the cycle's timers.
+// The loop wakes at least this often, so that the keyboard focus is kept
+// even between the cycle's timers.
 const int kLongestWaitMs = 500;
 // Shorter timers are made this long, as Windows makes them.
 const int32_t kShortestTimerMs = 10;
@@ -37,12 +39,8 @@ struct Timer {
     int32_t period;
 };
 
-struct HotKey {
-    KeySym key;
-    int id;
-};
-const HotKey kHotKeys[] = {
-    {XK_Escape, kHotKeyEscape}, {XK_Pause, kHotKeyPause}, {XK_BackSpace, kHotKeyBackspace}};
+// The cycle's names of kX11HotKeys, in their order.
+const int kHotKeyIds[kX11HotKeyCount] = {kHotKeyEscape, kHotKeyPause, kHotKeyBackspace};
 
 struct X11Session {
     Display *display = nullptr;
@@ -51,6 +49,9 @@ struct X11Session {
     int roundReady[2] = {-1, -1};   // the worker writes a byte when a round is ready
     std::map<int, Timer> timers;
     bool ending = false;
+    bool keysMissing = false;      // a hot key another program holds
+    bool saverExtension = false;   // the server has MIT-SCREEN-SAVER
+    bool dpmsSwitchedOn = false;   // DPMS was off; the dark screen switched it on
 };
 
 X11Session session;
@@ -112,10 +113,30 @@ void PaintRound(void *, const Round &round)
     PaintRoundX11(session.splash, round);
 }
 
+// The rounds are over: the monitor may sleep, where the server can tell it
+// to (DPMS). A key wakes it, and reaches the session as ever. DPMS that was
+// off is switched on for this, and off again at the end of the session.
+void SleepDisplay()
+{
+    int event = 0, error = 0;
+    if (!DPMSQueryExtension(session.display, &event, &error) || !DPMSCapable(session.display))
+        return;
+    CARD16 level = 0;
+    BOOL enabled = False;
+    DPMSInfo(session.display, &level, &enabled);
+    if (!enabled) {
+        DPMSEnable(session.display);
+        session.dpmsSwitchedOn = true;
+    }
+    DPMSForceLevel(session.display, DPMSModeOff);
+}
+
 void PaintDark(void *)
 {
     ToFront();
     PaintDarkX11(session.splash);
+    XSync(session.display, False);
+    SleepDisplay();
 }
 
 bool LaunchedRunning(void *)
@@ -143,7 +164,7 @@ int ExitCode(void *)
 
 void AskToClose(void *)
 {
-    AskEmulatorWindowsToClose(session.display);
+    AskLaunchedWindowsToClose(session.display);
 }
 
 void EndSession(void *)
@@ -215,29 +236,26 @@ Window MakeSessionWindow(Display *display, int screen, int width, int height)
     return window;
 }
 
-// The hot keys reach the session whichever window has the keyboard, the
-// emulator's included, through passive grabs on the root window (with any
-// modifier). A key another program holds is missing for the session.
-void GrabHotKeys(bool grab)
+// The hot keys reach the session whichever window has the keyboard; a key
+// another program holds only while the session's window has it.
+void GrabHotKeys()
 {
-    for (const HotKey &hotKey : kHotKeys) {
-        KeyCode code = XKeysymToKeycode(session.display, hotKey.key);
-        if (!code)
-            continue;
-        if (grab)
-            XGrabKey(session.display, code, AnyModifier, session.root, True, GrabModeAsync,
-                     GrabModeAsync);
-        else
-            XUngrabKey(session.display, code, AnyModifier, session.root);
-    }
+    unsigned refused = GrabHotKeysX11(session.display, session.root);
+    for (int i = 0; i < kX11HotKeyCount; ++i)
+        if (refused & (1u << i))
+            fprintf(stderr,
+                    "quillmere: another program holds %s, so it reaches the session only "
+                    "while no emulator has the keyboard\n",
+                    kX11HotKeyNames[i]);
+    session.keysMissing = refused != 0;
 }
 
 void OnKeyPress(XKeyEvent &event)
 {
     KeySym key = XLookupKeysym(&event, 0);
-    for (const HotKey &hotKey : kHotKeys)
-        if (key == hotKey.key) {
-            CycleHotKey(SessionCycle(), hotKey.id);
+    for (int i = 0; i < kX11HotKeyCount; ++i)
+        if (key == kX11HotKeys[i]) {
+            CycleHotKey(SessionCycle(), kHotKeyIds[i]);
             return;
         }
     // Any other key ends the session when it reaches the splash.
@@ -255,6 +273,11 @@ void HandleEvents()
         else if (event.type == ButtonPress && event.xbutton.window == session.window &&
                  event.xbutton.button <= Button3)
             session.ending = true;   // left, middle or right; not the wheel
+        else if (event.type == UnmapNotify && session.keysMissing &&
+                 event.xunmap.window != session.window)
+            // A window going (the emulator's, most likely) hands the
+            // keyboard back to the session, for the keys it could not grab.
+            XSetInputFocus(session.display, session.window, RevertToPointerRoot, CurrentTime);
     }
 }
 
@@ -304,9 +327,9 @@ void KeepKeyboardFocus()
         XSetInputFocus(session.display, session.window, RevertToPointerRoot, CurrentTime);
 }
 
-int WaitMs()
+int WaitMs(int childWaitMs)
 {
-    int64_t wait = kLongestWaitMs;
+    int64_t wait = childWaitMs >= 0 ? std::min(childWaitMs, kLongestWaitMs) : kLongestWaitMs;
     int64_t now = NowMs();
     for (const auto &timer : session.timers)
         wait = std::min(wait, std::max<int64_t>(timer.second.due - now, 0));
@@ -316,9 +339,13 @@ int WaitMs()
 void EventLoop(int stopFd)
 {
     int connection = ConnectionNumber(session.display);
+    int childEnded = ChildEndedFd();
     while (!session.ending) {
         HandleEvents();
         TakeRounds();
+        // Before the timers: a launch's end is taken the moment it comes,
+        // whatever the poll's period.
+        int childWaitMs = WatchLaunchedChildren();
         FireTimers();
         if (session.ending)
             break;
@@ -327,12 +354,13 @@ void EventLoop(int stopFd)
         // Events Xlib has read already would not wake the poll.
         if (XPending(session.display) > 0)
             continue;
-        pollfd watched[3] = {{connection, POLLIN, 0},
+        pollfd watched[4] = {{connection, POLLIN, 0},
                              {session.roundReady[0], POLLIN, 0},
+                             {childEnded, POLLIN, 0},
                              {stopFd, POLLIN, 0}};
-        int count = stopFd >= 0 ? 3 : 2;
-        if (poll(watched, static_cast<nfds_t>(count), WaitMs()) > 0 && count == 3 &&
-            (watched[2].revents & (POLLIN | POLLHUP)))
+        int count = stopFd >= 0 ? 4 : 3;
+        if (poll(watched, static_cast<nfds_t>(count), WaitMs(childWaitMs)) > 0 && count == 4 &&
+            (watched[3].revents & (POLLIN | POLLHUP)))
             session.ending = true;
     }
 }
@@ -348,7 +376,11 @@ X11SessionEnd RunX11Session(Display *display, int stopFd)
 {
     unsigned seed = static_cast<unsigned>(time(nullptr));
     SeedRandom(seed);
-    switch (LoadSessionSettings()) {
+    std::string said;
+    SessionStartup startup = LoadSessionSettings(&said);
+    for (size_t at = 0, end; (end = said.find('\n', at)) != std::string::npos; at = end + 1)
+        fprintf(stderr, "quillmere: %s\n", said.substr(at, end - at).c_str());
+    switch (startup) {
     case SessionStartup::NoSettings:
         fprintf(stderr, "quillmere: cannot read the settings file %s\n", SettingsFile());
         return X11SessionEnd::NoSettings;
@@ -376,22 +408,30 @@ X11SessionEnd RunX11Session(Display *display, int stopFd)
         close(session.roundReady[1]);
         return X11SessionEnd::NoDisplay;
     }
-    // The X server's own screen saver starts its count again, so that it does
-    // not blank the screen the moment this one starts.
+    // The X server's own screen saver goes (it may be what started this
+    // session) and stays away until the session ends.
+    int saverEvent = 0, saverError = 0;
+    session.saverExtension = XScreenSaverQueryExtension(display, &saverEvent, &saverError);
     XResetScreenSaver(display);
+    if (session.saverExtension)
+        XScreenSaverSuspend(display, True);
     XSetInputFocus(display, session.window, RevertToPointerRoot, CurrentTime);
     // Top-level windows that go wake the loop, which then keeps the keyboard.
     XSelectInput(display, session.root, SubstructureNotifyMask);
-    GrabHotKeys(true);
+    GrabHotKeys();
     StartSession(&kPlatform, NotifyRoundReady, nullptr, seed);
 
     EventLoop(stopFd);
 
-    GrabHotKeys(false);
+    UngrabHotKeysX11(display, session.root);
     XSelectInput(display, session.root, NoEventMask);
     XDestroyWindow(display, session.window);
     XFlush(display);
     CycleShutdown(SessionCycle());
+    if (session.dpmsSwitchedOn)
+        DPMSDisable(display);
+    if (session.saverExtension)
+        XScreenSaverSuspend(display, False);
     CloseSplash(session.splash);
     XSync(display, True);
     close(session.roundReady[0]);

@@ -15,6 +15,12 @@ install -D -m 0755 "$check" "$root/usr/bin/quillmere-check"
 strip --strip-unneeded "$root/usr/bin/quillmere" "$root/usr/bin/quillmere-check"
 install -D -m 0644 "$here/packaging/quillmere-idle.desktop" \
     "$root/usr/share/quillmere/quillmere-idle.desktop"
+install -D -m 0644 "$here/packaging/copyright" "$root/usr/share/doc/quillmere/copyright"
+# The changelog's first line carries the version being built.
+sed "1s/([^)]*)/($version)/" "$here/packaging/changelog" | gzip -9n \
+    > "$root/usr/share/doc/quillmere/changelog.gz"
+install -D -m 0644 "$here/packaging/quillmere-idle.service" \
+    "$root/usr/lib/systemd/user/quillmere-idle.service"
 mkdir -p "$root/usr/share/man/man1"
 gzip -9n < "$here/packaging/quillmere.1" > "$root/usr/share/man/man1/quillmere.1.gz"
 ln -s quillmere.1.gz "$root/usr/share/man/man1/quillmere-check.1.gz"
@@ -30,16 +36,16 @@ cat > "$root/DEBIAN/control" <<CONTROL
 Package: quillmere
 Version: $version
 Architecture: $(dpkg --print-architecture)
-Maintainer: Quillmere developers <quillmere@localhost>
+Maintainer: The Quillmere developers <maintainers@users.noreply.github.com>
 Installed-Size: $(du -sk --exclude=DEBIAN "$root" | cut -f1)
 Depends: $shlibs, fonts-dejavu-core
 Recommends: mame
-Section: games
+Section: x11
 Priority: optional
 Description: screen saver that shows games running in MAME
- Quillmere covers the X screen whenever you are idle (or when told to),
- picks a random game from your MAME ROM folder, shows its artwork and
- description, and runs it in MAME for a while, then the next one.
+ Quillmere covers the X screen whenever the X screen saver comes on (or
+ when told to), picks a random game from your MAME ROM folder, shows its
+ artwork and description, and runs it in MAME for a while, then the next one.
  Escape ends it, Pause skips to the next game, Backspace leaves the game
  running so you can play on. quillmere-check shows what it would choose.
 CONTROL

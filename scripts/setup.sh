@@ -10,8 +10,8 @@ PACKAGES=(g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools
           libz-mingw-w64-dev wine wine64 xvfb xdotool imagemagick
           libpng-dev libgtest-dev cmake mame golang-1.19-src zip unzip nsis
           clang libclang-rt-14-dev python3 dpkg-dev g++ make
-          libx11-dev libxft-dev libxss-dev fonts-dejavu-core pkg-config
-          python3-pytest python3-pil)
+          libx11-dev libxext-dev libxft-dev libxss-dev fonts-dejavu-core pkg-config
+          python3-pytest python3-pil lintian)
 
 log() { printf 'setup: %s\n' "$*"; }
 

@@ -106,13 +106,17 @@ deb=$(ls build/quillmere_*_amd64.deb 2>/dev/null | head -n 1)
 contents=$([ -n "$deb" ] && dpkg-deb -c "$deb" | awk '{print $6}' | tr '\n' ' ')
 missing=
 for file in ./usr/bin/quillmere ./usr/bin/quillmere-check ./usr/share/man/man1/quillmere.1.gz \
-            ./usr/share/quillmere/quillmere-idle.desktop; do
+            ./usr/share/quillmere/quillmere-idle.desktop ./usr/lib/systemd/user/quillmere-idle.service \
+            ./usr/share/doc/quillmere/copyright ./usr/share/doc/quillmere/changelog.gz; do
     case " $contents " in *" $file "*) ;; *) missing="$missing $file" ;; esac
 done
-if [ -n "$deb" ] && [ -z "$missing" ]; then
-    passed=$((passed + 1)); echo "$deb: $contents"
+# lintian's errors are what Debian would refuse the package for.
+complaints=$([ -n "$deb" ] && lintian --fail-on error "$deb" 2>/dev/null)
+lintian_rc=$?
+if [ -n "$deb" ] && [ -z "$missing" ] && [ $lintian_rc -eq 0 ]; then
+    passed=$((passed + 1)); echo "$deb: $contents; lintian: ${complaints:-no complaints}"
 else
-    failed=$((failed + 1)); echo "FAILED: package ${deb:-missing}, lacking:$missing"
+    failed=$((failed + 1)); echo "FAILED: package ${deb:-missing}, lacking:$missing; lintian: $complaints"
 fi
 
 echo "== Linux edition on X11 with the real MAME"

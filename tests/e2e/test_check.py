@@ -9,7 +9,7 @@ import subprocess
 import pytest
 from PIL import Image
 
-from harness import BUILD, ROOT, WORK, Emulator, count, winpath
+from harness import BUILD, ROOT, WORK, Emulator, count, wait_until, winpath
 
 NATIVE = os.path.join(ROOT, "build", "native", "quillmere-check")
 FAKE = os.path.join(WORK, "native-emu")
@@ -93,6 +93,24 @@ def test_queries_on_built_reports(args, report, expected):
     rc, out, runs = native(*args, report=report)
     assert (rc, out) == (0, expected)
     assert runs == ["-listxml " + args[-2 if args[0] == "device" else -1]], "the emulator is asked once"
+
+
+@pytest.mark.parametrize("args,code,out", [(["--help"], 0, "usage: quillmere-check"), (["--version"], 0, "quillmere-check 1."),
+                                            (["nosuch"], 2, "")])
+def test_help_and_version_on_standard_output(args, code, out):
+    result = subprocess.run([NATIVE] + args, capture_output=True, timeout=30)
+    assert (result.returncode, result.stdout.decode().startswith(out)) == (code, True), result
+
+
+def test_natively_the_choice_is_printed_with_native_paths():
+    emulator = scripted_emulator()
+    roms = os.path.join(FAKE, "roms")
+    os.makedirs(roms, exist_ok=True)
+    open(os.path.join(roms, "sys.zip"), "w").close()
+    with open(os.path.join(FAKE, "settings"), "w") as f:
+        f.write("MameRomsPath=%s\n" % roms)
+    rc, out, _ = native("--settings", os.path.join(FAKE, "settings"), "choose", "1", report=machine(GOOD))
+    assert rc == 0 and out.splitlines()[0].split("\t")[3] == '"%s"  -rompath "%s" "sys"' % (emulator, roms)
 
 
 # ---- under Wine ----------------------------------------------------------------------
@@ -192,3 +210,28 @@ def test_render_refuses_what_is_not_a_picture(env):
     with open(text, "w") as f:
         f.write("not a picture at all")
     assert check(env, "render", winpath(text), "1024x768", "1", winpath(text + ".bmp"))[0] != 0
+
+
+def test_doctor_names_the_dialogs_boxes_and_the_keys_a_running_saver_holds(env):
+    mame = Emulator("doctor-mame", reports=["pacman"])
+    roms = os.path.join(WORK, "doctor-roms")
+    os.makedirs(roms, exist_ok=True)
+    open(os.path.join(roms, "pacman.zip"), "w").close()
+    env.configure(MamePath=mame.win_exe, MameRomsPath=winpath(roms), MameOption="-nowindow",
+                  SystemChangeTimer=600000, SplashScreenTimer=1000)
+    saver = env.start_saver("/s")   # holds Escape, Pause and Backspace while it runs
+    assert env.wait_window("WindowsScreenSaverClass", "SCREENSAVER")
+    env.reg_set("SystemChangeTimer", "REG_DWORD", 500)
+    env.reg_set("PollTimer", "REG_DWORD", 0)
+    assert wait_until(lambda: mame.starts(), 20), "the saver's keys are registered by its first launch"
+    rc, out = check(env, "doctor")
+    lines = [line.split("\t") for line in out.splitlines()]
+    found = {(line[0], line[1]): line[2] for line in lines if len(line) == 3 and line[0] != "ok"}
+    assert rc == 1, out
+    assert '"Change system every" in the screen saver\'s settings' in found[("warn", "timers")], out
+    assert "the registry value PollTimer of HKEY_CURRENT_USER" in found[("fail", "timers")], out
+    assert found[("warn", "hot keys")].startswith("Escape, Pause, Backspace are held by another program"), out
+    env.key("Escape")
+    assert saver.wait(timeout=15) == 1
+    rc, out = check(env, "doctor")
+    assert ("ok", "hot keys") in {tuple(line.split("\t")[:2]) for line in out.splitlines()}, out

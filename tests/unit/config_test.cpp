@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "base/files.h"
 #include "config/choices_dialog.h"
 #include "config/controls.h"
 #include "config/dialog.h"
+#include "config/mame_ini.h"
 #include "config/settings.h"
 #include "config/settings_file.h"
 #include "support/temp_folder.h"
@@ -85,6 +87,75 @@ TEST(Config, ExecutablePathSplitsAtItsLastComponent)
         SplitExecutablePath(folder, exe);
         EXPECT_EQ(strchr(row, '=') + 1, string(folder) + "|" + exe) << row;
     }
+}
+
+TEST(Config, MameIniFoldersAsDebiansMameReadsThem)
+{
+    const std::string ini = "# rompath /not/this\nrompathx /nor/this\nrompath   $HOME/mame/roms;/usr/share/roms;~;$HOMEX/y\r\n"
+                            "artpath \"/a b/art\"\nrompath /second/line\n";
+    struct Row {
+        const char *key, *home, *folders;
+    } rows[] = {
+        {"rompath", "/h", "/h/mame/roms|/usr/share/roms|/h|$HOMEX/y|"},
+        {"rompath", "", "/usr/share/roms|$HOMEX/y|"},   // no home: its folders are left out
+        {"artpath", "/h", "/a b/art|"},
+        {"snapshot_directory", "/h", ""},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.key + string(" home=") + row.home);
+        string folders;
+        for (const string &folder : MameIniFoldersIn(ini, row.key, row.home))
+            folders += folder + "|";
+        EXPECT_EQ(row.folders, folders);
+    }
+}
+
+TEST(Config, SettingsFileAsPeopleWriteIt)
+{
+    TempFolder folder;
+    const char *home = getenv("HOME");
+    string savedHome = home ? home : "";
+    setenv("HOME", folder.path().c_str(), 1);
+    string file = folder.Write("settings", "# a comment = no setting\n"
+                                           "  mamepath = ~/emu/mame  \r\n"
+                                           "MameRomsPath=$HOME/roms\n"
+                                           "MameOption=" + string(4084, 'x') + "PollTimer=5\n"
+                                           "MessSoftwarePath=~user/soft\n"
+                                           "SYSTEMCHANGETIMER = 9000\n"
+                                           "systemslist=nes nes\nSystemsList = a2600 bin\n"
+                                           "MameRomPath=/typo\nColour=blue\n");
+    ResetSettings();
+    ASSERT_TRUE(SetSettingsFile(file.c_str()));
+    SetSettingsStore(SettingsFileStore());
+    ASSERT_EQ(0, ReadConfigurationInRegistry());
+    EXPECT_EQ(folder.path() + "/emu|mame|" + folder.path() + "/roms|~user/soft|9000|100|2",
+              string(MamePath) + "|" + MameExe + "|" + MameRomsPath + "|" + MessSoftwarePath + "|" +
+                  std::to_string(TimerEndRun) + "|" + std::to_string(TimerPoll) + "|" +
+                  std::to_string(Number_of_machine));
+    // The line past the old 4096-byte buffer is one value, too long to hold (so
+    // empty, never cut), and its tail no PollTimer of its own.
+    EXPECT_EQ("", string(MameOption));
+    vector<string> unknown;
+    for (const string &name : UnknownSettingsNames())
+        unknown.push_back(UnknownSettingSentence(name));
+    EXPECT_EQ((vector<string>{"unknown setting \"MameRomPath\" (did you mean MameRomsPath?)",
+                              "unknown setting \"Colour\""}),
+              unknown);
+
+    // No file at all: Debian's MAME and the ROM folder of its mame.ini.
+    ASSERT_TRUE(SetSettingsFile((folder.path() + "/none").c_str()));
+    string note;
+    if (FileCanBeOpened("/usr/games/mame") && FileCanBeOpened("/etc/mame/mame.ini")) {
+        ResetSettings();
+        EXPECT_EQ(0, ReadSettingsOrDefaults(&note));
+        EXPECT_EQ("/usr/games|mame|" + folder.path() + "/mame/roms|60000",
+                  string(MamePath) + "|" + MameExe + "|" + MameRomsPath + "|" + std::to_string(TimerEndRun));
+        EXPECT_NE(string::npos, note.find("rompath of /etc/mame/mame.ini")) << note;
+    }
+    setenv("HOME", savedHome.c_str(), 1);
+    SetSettingsFile(nullptr);
+    SetSettingsStore(nullptr);
+    ResetSettings();
 }
 
 TEST(Config, SavingStopsAtTheFirstFailureWithItsMessage)

@@ -1,11 +1,13 @@
 // The Linux edition's emulators are its children: each is reaped when it
-// ends, and ending them kills their process groups and nothing else.
+// ends, a launch lasts as long as its process group, and ending them kills
+// their process groups and nothing else.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <fstream>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 #include "saver/presence_posix.h"
 #include "support/temp_folder.h"
@@ -26,11 +28,21 @@ TEST(LaunchedChildren, ReapedWithTheirRunTimeAndEndedWithTheirGroup)
     EXPECT_FALSE(LaunchChild({"/no/such/emulator"}, "/"));
     EXPECT_EQ(-1, waitpid(-1, nullptr, WNOHANG)) << "no child left to reap";
 
+    // A launcher that starts the emulator and returns: the launch lasts as
+    // long as its group, and the emulator counts as launched.
     TempFolder folder;
-    ASSERT_TRUE(LaunchChild({"/bin/sh", "-c", "sleep 60 & echo $! > grandchild; wait"}, folder.path().c_str()));
+    ASSERT_TRUE(LaunchChild({"/bin/sh", "-c", "sleep 0.6 & echo $! > grandchild"}, folder.path().c_str()));
     int grandchild = 0;
     ASSERT_TRUE(Within5s([&] { return !!(std::ifstream(folder.File("grandchild")) >> grandchild); }))
         << "the child runs in the folder it is given";
+    EXPECT_TRUE(IsLaunchedProcess(grandchild));
+    EXPECT_FALSE(IsLaunchedProcess(getpid()));
+    EXPECT_TRUE(Within5s([] { return !LaunchedChildRunning(); }));
+    EXPECT_GE(LaunchedChildRunTime(), 550);
+
+    ASSERT_TRUE(LaunchChild({"/bin/sh", "-c", "sleep 60 & echo $! > grandchild; wait"}, folder.path().c_str()));
+    grandchild = 0;
+    ASSERT_TRUE(Within5s([&] { return !!(std::ifstream(folder.File("grandchild")) >> grandchild); }));
     EXPECT_EQ(-1, LaunchedChildRunTime());
     EndLaunchedChildren();
     EXPECT_FALSE(LaunchedChildRunning());

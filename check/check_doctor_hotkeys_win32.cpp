@@ -1,0 +1,43 @@
+// The doctor on the session's hot keys under Windows: each is registered for
+// a moment, as the session registers it, and given back at once.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "check/doctor.h"
+
+namespace doctor {
+
+void CheckHotKeys()
+{
+    const struct {
+        const char *name;
+        UINT key;
+    } keys[] = {{"Escape", VK_ESCAPE}, {"Pause", VK_PAUSE}, {"Backspace", VK_BACK}};
+    std::vector<std::string> held;
+    DWORD error = 0;
+    int id = 1;
+    for (const auto &key : keys) {
+        if (RegisterHotKey(nullptr, id, 0, key.key)) {
+            UnregisterHotKey(nullptr, id);
+        } else {
+            error = GetLastError();
+            held.push_back(key.name);
+        }
+        ++id;
+    }
+    if (held.empty()) {
+        Say(Level::Ok, "hot keys", "Escape, Pause and Backspace are free for the saver.");
+        return;
+    }
+    Say(Level::Warn, "hot keys",
+        Text("%s %s held by another program (error %lu): while an emulator runs, %s the "
+             "saver; end a session with a key press on its splash, or free the key in the "
+             "program that holds it.",
+             Names(held).c_str(), held.size() == 1 ? "is" : "are",
+             static_cast<unsigned long>(error),
+             held.size() == 1 ? "it does not reach" : "they do not reach"));
+}
+
+}   // namespace doctor
