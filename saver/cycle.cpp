@@ -45,7 +45,9 @@ void RequestRound(RunCycle &cycle)
     request.pixels = cycle.pixels;
     request.recent.assign(cycle.recent.begin(), cycle.recent.end());
     request.refused = cycle.refused;
-    request.broken = cycle.broken;
+    // Each goes to the worker once; this session refuses its key meanwhile.
+    request.broken = std::move(cycle.broken);
+    cycle.broken.clear();
     cycle.preparing = true;
     P(cycle).RequestRound(P(cycle).context, std::move(request));
 }

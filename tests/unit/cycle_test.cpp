@@ -225,8 +225,9 @@ TEST_F(Cycle, WatchdogRefusesRepeatFailuresAndSlowsDownAfterFiveInARow)
     EXPECT_EQ((std::vector<string>{"MAME\ta", "MAME\tgone1", "MAME\tgone2"}),
               session.requests.back().refused);
     string broken;
-    for (const BrokenSet &set : session.requests.back().broken)
-        broken += std::to_string(set.mameOrMess) + set.romEntry + ";";
+    for (const RoundRequest &request : session.requests)
+        for (const BrokenSet &set : request.broken)
+            broken += std::to_string(set.mameOrMess) + set.romEntry + ";";
     EXPECT_EQ("1roms\\gone1;1roms\\gone2;", broken);
 
     // A start that lasts resets the watchdog: no note, no waiting.
