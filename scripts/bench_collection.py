@@ -138,10 +138,12 @@ def start_display():
     return xvfb, ":" + os.read(read, 16).decode().strip()
 
 
-def on_screen(display):
-    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--class", "^mame$"], capture_output=True,
-                           env=dict(os.environ, DISPLAY=display), timeout=10)
-    return bool(found.stdout.strip())
+def on_screen(display, good):
+    """Is one of the good machines on screen? MAME's window is named "Pong (Rev E) [TTL] [pong] - MAME ...";
+    a set whose files are missing can show its window for a moment before it gives up."""
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--class", "^mame$", "getwindowname", "%@"],
+                           capture_output=True, text=True, env=dict(os.environ, DISPLAY=display), timeout=10)
+    return any("[%s]" % name in found.stdout for name in good)
 
 
 def part_b(work, label, build, known, good):
@@ -163,7 +165,7 @@ def part_b(work, label, build, known, good):
     started, samples = time.time(), []
     try:
         while time.time() - started < SECONDS and saver.poll() is None:
-            samples.append((time.time() - started, on_screen(display)))
+            samples.append((time.time() - started, on_screen(display, good)))
             time.sleep(max(0.0, 1 - (time.time() - started - samples[-1][0])))
     finally:
         saver.send_signal(signal.SIGTERM)   # ends the session as a key press does
