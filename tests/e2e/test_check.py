@@ -109,7 +109,8 @@ def test_natively_the_choice_is_printed_with_native_paths():
     open(os.path.join(roms, "sys.zip"), "w").close()
     with open(os.path.join(FAKE, "settings"), "w") as f:
         f.write("MameRomsPath=%s\n" % roms)
-    rc, out, _ = native("--settings", os.path.join(FAKE, "settings"), "choose", "1", report=machine(GOOD))
+    rc, out, _ = native("--settings", os.path.join(FAKE, "settings"), "choose", "1",
+                        report=machine('\t\t<display type="raster"/>\n' + GOOD))   # a machine with a screen
     assert rc == 0 and out.splitlines()[0].split("\t")[3] == '"%s"  -rompath "%s" "sys"' % (emulator, roms)
 
 
