@@ -230,3 +230,12 @@ Round PrepareRound(const RoundRequest &request)
     Describe(round);
     return round;
 }
+
+bool JudgeAhead()
+{
+    long asked = MachineQueriesRun() + RomVerificationsRun();
+    char machine[kMachineBytes] = "", software[kSoftwareBytes] = "", command[kCommandBytes] = "";
+    SetChoiceFilter(nullptr, nullptr);
+    ChooseSoftware(machine, software, command);
+    return MachineQueriesRun() + RomVerificationsRun() != asked;
+}

@@ -57,6 +57,11 @@ std::string RoundKey(int mameOrMess, const char *machine, const char *software);
 // the round worker's thread.
 Round PrepareRound(const RoundRequest &request);
 
+// Between rounds, while the folder is known to hold broken sets: one more
+// choice made only for what it learns (facts, -verifyroms verdicts), so the
+// next search finds them remembered. True when it asked the emulator.
+bool JudgeAhead();
+
 constexpr int kChoicesPerRound = 200;
 constexpr int kChoiceTimeMs = 10000;
 constexpr int kRepeatRedraws = 200;
