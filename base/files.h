@@ -28,6 +28,9 @@ struct FileStamp {
 };
 bool GetFileStamp(const char *path, FileStamp *stamp);
 
+// The same for a file or a folder (a folder's size counts as 0).
+bool GetEntryStamp(const char *path, FileStamp *stamp);
+
 // The folder for this program's cache files, created when missing:
 // %LOCALAPPDATA%\Quillmere on Windows; natively $XDG_CACHE_HOME/quillmere
 // when that variable holds an absolute path, else $HOME/.cache/quillmere. False when there is none (no such variable,

@@ -52,6 +52,17 @@ bool GetFileStamp(const char *path, FileStamp *stamp)
     return true;
 }
 
+bool GetEntryStamp(const char *path, FileStamp *stamp)
+{
+    struct stat info;
+    if (stat(NativePath(path).c_str(), &info) != 0)
+        return false;
+    stamp->size = S_ISDIR(info.st_mode) ? 0 : static_cast<uint64_t>(info.st_size);
+    stamp->writeTime = static_cast<uint64_t>(info.st_mtim.tv_sec) * 1000000000u +
+                       static_cast<uint64_t>(info.st_mtim.tv_nsec);
+    return true;
+}
+
 static bool MakeFolder(const char *path)
 {
     return mkdir(path, 0700) == 0 || errno == EEXIST;

@@ -31,6 +31,18 @@ bool GetFileStamp(const char *path, FileStamp *stamp)
     return true;
 }
 
+bool GetEntryStamp(const char *path, FileStamp *stamp)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+        return false;
+    bool folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    stamp->size = folder ? 0 : (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    stamp->writeTime = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                       data.ftLastWriteTime.dwLowDateTime;
+    return true;
+}
+
 bool GetCacheFolder(char *folder, size_t size)
 {
     char local[MAX_PATH];

@@ -171,6 +171,7 @@ int CheckDoctor(int, char **)
     CheckExecutable(mame, mess, "pacman");
     CheckExecutable(mess, mame, "nes");
     RomSample roms = CheckRomFolder(mame);
+    CheckChoices(mame, roms);
     std::vector<SystemFolder> systems;
     CheckSoftwareTree(mess, &systems);
     CheckAllowedSystems(mess);

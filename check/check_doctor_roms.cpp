@@ -45,8 +45,10 @@ RomSample CheckRomFolder(const Emulator &mame)
             Text("%s is empty: put your game sets (.zip, .7z or folders) there.", MameRomsPath));
         return sample;
     }
-    for (size_t i : Sample(entries.size()))
+    for (size_t i : Sample(entries.size())) {
+        sample.entries.push_back(entries[i]);
         sample.names.push_back(SetName(entries[i]));
+    }
     sample.parents.assign(sample.names.size(), "");
     if (!mame.works) {
         Say(Level::Warn, topic,

@@ -147,6 +147,9 @@ std::string Setting(const char *value)
                   {"SplashScreenTimer", "Splash screen lasts"},
                   {"DarkAfterMinutes", "Go dark after"},
                   {"MameCheckOnlyPerfect", "Run only perfect emulation"},
+                  {"MameGameList", "Choices... > Games to draw from"},
+                  {"MameCategoryFile", "Choices... > Category file"},
+                  {"MameSkipCategories", "Choices... > Skip the games of these categories"},
                   {"SystemsList", "List of systems allowed to be run"}};
     if (CurrentSettingsStore() != SettingsFileStore()) {
         for (const auto &box : kBoxes)

@@ -21,6 +21,7 @@
 #include "emulator/choose.h"
 #include "emulator/facts.h"
 #include "emulator/report.h"
+#include "emulator/sets.h"
 #include "resources/resource.h"
 
 bool CheckSettingsRead = false;
@@ -63,7 +64,8 @@ bool Usable(const char *folder, const char *which)
 
 // ---- Commands -------------------------------------------------------------------
 
-// choose N: N successful choices, at most kMaxChooseCalls calls in all.
+// choose N: N successful choices, at most kMaxChooseCalls calls in all, with
+// every rule the saver's choice follows.
 int ChooseCommand(int, char **argv)
 {
     int wanted = PositiveNumber(argv[0], kMaxChooseCalls);
@@ -73,7 +75,8 @@ int ChooseCommand(int, char **argv)
         return 2;
     }
     int made = 0, failed = 0;
-    long queriesBefore = MachineQueriesRun();
+    // Every time the emulator is run: reports and set checks.
+    long queriesBefore = MachineQueriesRun() + RomVerificationsRun();
     for (int calls = 0; calls < kMaxChooseCalls && made < wanted; ++calls) {
         char machine[kMachineBytes] = "", software[kSoftwareBytes] = "";
         char command[kCommandBytes] = "";
@@ -88,7 +91,7 @@ int ChooseCommand(int, char **argv)
         fflush(stdout);
     }
     printf("choices: %d, failed calls: %d, queries: %ld\n", made, failed,
-           MachineQueriesRun() - queriesBefore);
+           MachineQueriesRun() + RomVerificationsRun() - queriesBefore);
     return made == wanted ? 0 : 1;
 }
 
@@ -156,6 +159,10 @@ int FactsCommand(int, char **argv)
     for (const DeviceValue &entry : facts.devices)
         printf("%s%s=%s", &entry == &facts.devices[0] ? "" : " ", entry.value.c_str(),
                entry.usable ? entry.device.c_str() : "(name too long)");
+    printf("\nscreen\t%d\nmechanical\t%d\npreliminary\t%d\nromof\t%s\ndisks\t", facts.screen,
+           facts.mechanical, facts.preliminary, facts.romOf.c_str());
+    for (const std::string &disk : facts.disks)
+        printf("%s%s", &disk == &facts.disks[0] ? "" : " ", disk.c_str());
     printf("\n");
     return 0;
 }

@@ -84,6 +84,7 @@ std::string Setting(const char *value);
 // The ROM folder's entries, and what the sampled ones are. The sample and
 // its facts are handed back for the artwork topic.
 struct RomSample {
+    std::vector<std::string> entries;     // the sampled entries, as the folder lists them
     std::vector<std::string> names;       // driver names ("" when not one)
     std::vector<std::string> parents;     // cloneOf, when the facts are known
     size_t total = 0;
@@ -101,6 +102,9 @@ void CheckSettingsTopic();
 // knows) within kAnswerLimitMs.
 void CheckExecutable(Emulator &emulator, const Emulator &other, const char *probe);
 RomSample CheckRomFolder(const Emulator &mame);
+// The game list, the category file, what each filter leaves out of the
+// sample, and how many sampled sets -verifyroms finds broken.
+void CheckChoices(const Emulator &mame, const RomSample &roms);
 void CheckSoftwareTree(const Emulator &mess, std::vector<SystemFolder> *systems);
 void CheckAllowedSystems(const Emulator &mess);
 void CheckArtwork(const Emulator &mame, const RomSample &roms, const Emulator &mess,

@@ -55,6 +55,7 @@ enum ControlId {
     IDC_MESS_SOFTWARE_BROWSE = 140,
     IDC_MESS_BIOS_BROWSE = 141,
     IDC_MAME_ROMS_BROWSE = 142,
+    IDC_CHOICES = 137,           // opens the Choices dialog
     IDC_OK = 201,
     IDC_MESS_BROWSE = 202,
     IDC_CANCEL = 203,

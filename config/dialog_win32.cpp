@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "base/format.h"
+#include "config/choices_dialog.h"
 #include "config/controls.h"
 #include "config/dialog.h"
 #include "resources/resource.h"
@@ -107,7 +108,10 @@ BOOL WINAPI ScreenSaverConfigureDialog(HWND dialog, UINT message, WPARAM wParam,
         OpenConfiguration(dialog, Win32DialogControls());
         return TRUE;
     case WM_COMMAND:
-        ConfigurationCommand(dialog, Win32DialogControls(), &kPrompts, LOWORD(wParam));
+        if (LOWORD(wParam) == IDC_CHOICES)
+            ShowChoicesDialog(dialog);
+        else
+            ConfigurationCommand(dialog, Win32DialogControls(), &kPrompts, LOWORD(wParam));
         return FALSE;
     default:
         return FALSE;

@@ -17,8 +17,14 @@ char MamePath[kTextSetting];
 char MameExe[kTextSetting];
 char MameRomsPath[kTextSetting];
 char MameOption[kTextSetting];
+char MameGameList[kTextSetting];
+char MameCategoryFile[kTextSetting];
+char MameSkipCategories[kTextSetting];   // set by ResetSettings and the loading
 
 int32_t MameCheckOnlyPerfect;
+int32_t MameShowNotWorking;
+int32_t MameParentsOnly;
+int32_t SoundVolume;
 int32_t TimerEndRun;
 int32_t TimerStart;
 int32_t TimerStarting;
@@ -55,6 +61,7 @@ bool SettingWasStored(const char *name)
 
 static const SettingsStore *settingsStore = nullptr;
 static const long kMoreData = 234;   // ERROR_MORE_DATA: the buffer was too small
+static const long kNotFound = 2;     // ERROR_FILE_NOT_FOUND: no such value
 
 void SetSettingsStore(const SettingsStore *store)
 {
@@ -74,9 +81,11 @@ static const SettingsStore &Store()
 void ResetSettings()
 {
     for (char *text : {MessPath, MessExe, MessSoftwarePath, MessBiosPath, MessOption,
-                       MamePath, MameExe, MameRomsPath, MameOption})
+                       MamePath, MameExe, MameRomsPath, MameOption, MameGameList, MameCategoryFile})
         text[0] = '\0';
-    MameCheckOnlyPerfect = TimerEndRun = TimerStart = TimerStarting = TimerPoll = 0;
+    CopyText(MameSkipCategories, kTextSetting, kDefaultSkipCategories);
+    MameCheckOnlyPerfect = MameShowNotWorking = MameParentsOnly = SoundVolume = TimerEndRun =
+        TimerStart = TimerStarting = TimerPoll = 0;
     // 0 would mean "never": a process without settings starts at the default.
     DarkAfterMinutes = kDefaultDarkAfterMinutes;
     MameOrMess = 0;
@@ -172,24 +181,27 @@ void SplitExecutablePath(char *folder, char *exe)
     folder[start - 1] = '\0';
 }
 
-static void ReadText(void *key, const char *name, char *setting)
+// False when the value is not there (the setting is then empty).
+static bool ReadText(void *key, const char *name, char *setting)
 {
     unsigned long size = kTextSetting;
     MarkStored(name, false);
-    if (Store().Query(key, name, setting, &size) != 0 || size > kTextSetting) {
+    long result = Store().Query(key, name, setting, &size);
+    if (result != 0 || size > kTextSetting) {
         setting[0] = '\0';
-        return;
+        return result != kNotFound;
     }
     // A value stored without its NUL ends where its bytes end; one that fills
     // all 1024 bytes without a NUL is too long to be held, and loads empty.
     if (!memchr(setting, '\0', size)) {
         if (size == kTextSetting) {
             setting[0] = '\0';
-            return;
+            return true;
         }
         setting[size] = '\0';
     }
     MarkStored(name, true);
+    return true;
 }
 
 static void ReadNumber(void *key, const char *name, int32_t *setting, int32_t fallback)
@@ -232,8 +244,16 @@ int ReadConfigurationInRegistry()
     ReadText(key, "MamePath", MamePath);
     ReadText(key, "MameRomsPath", MameRomsPath);
     ReadText(key, "MameOption", MameOption);
+    ReadText(key, "MameGameList", MameGameList);
+    ReadText(key, "MameCategoryFile", MameCategoryFile);
+    // Missing, the usual skips; stored empty, nothing is skipped.
+    if (!ReadText(key, "MameSkipCategories", MameSkipCategories))
+        CopyText(MameSkipCategories, kTextSetting, kDefaultSkipCategories);
 
     ReadNumber(key, "MameCheckOnlyPerfect", &MameCheckOnlyPerfect, 0);
+    ReadNumber(key, "MameShowNotWorking", &MameShowNotWorking, 0);
+    ReadNumber(key, "MameParentsOnly", &MameParentsOnly, 0);
+    ReadNumber(key, "SoundVolume", &SoundVolume, 0);
     ReadNumberIn(key, "SystemChangeTimer", &TimerEndRun, kDefaultTimerEndRun, 1, kLongestTimer);
     ReadNumberIn(key, "SplashScreenTimer", &TimerStart, kDefaultTimerStart, 1, kLongestTimer);
     ReadNumber(key, "WaitForMESSTimer", &TimerStarting, kDefaultTimerStarting);

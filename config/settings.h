@@ -15,13 +15,24 @@ extern char MamePath[kTextSetting];
 extern char MameExe[kTextSetting];
 extern char MameRomsPath[kTextSetting];
 extern char MameOption[kTextSetting];
+extern char MameGameList[kTextSetting];         // a file of the games to draw from; "": the folder
+extern char MameCategoryFile[kTextSetting];     // a catver.ini; "": beside the MAME executable
+extern char MameSkipCategories[kTextSetting];   // ';'-separated category prefixes to skip
 
 extern int32_t MameCheckOnlyPerfect;
+extern int32_t MameShowNotWorking;   // 0: games whose driver is "preliminary" are skipped
+extern int32_t MameParentsOnly;      // 1: clones are skipped
+extern int32_t SoundVolume;          // 0 as is, 1-32 quieter by so many dB, 33 and more off
 extern int32_t TimerEndRun;     // "SystemChangeTimer"
 extern int32_t TimerStart;      // "SplashScreenTimer"
 extern int32_t TimerStarting;   // "WaitForMESSTimer"
 extern int32_t TimerPoll;       // "PollTimer"
 extern int32_t DarkAfterMinutes;   // rounds end after this long; 0: never
+
+constexpr char kDefaultSkipCategories[] =
+    "Mature;Casino;Tabletop / Mahjong;Tabletop / Hanafuda;Quiz;Slot Machine;Electromechanical;"
+    "Medal Game";
+constexpr int32_t kSoundOff = 33;    // SoundVolume from which the emulators play no sound
 
 constexpr int32_t kDefaultTimerEndRun = 60000;
 constexpr int32_t kDefaultTimerStart = 1000;
@@ -108,6 +119,7 @@ void AppendMachineEntry(const char *name, const char *extension);
 // Empties the allowed-systems list (tests and the dialog start over with it).
 void ClearMachineList();
 
-// Resets every setting to its start value (empty texts, zero numbers but
-// DarkAfterMinutes at its default, empty list). Each process starts this way; tests call it between cases.
+// Resets every setting to its start value (empty texts but
+// MameSkipCategories at its default, zero numbers but DarkAfterMinutes at
+// its default, empty list). Each process starts this way; tests call it between cases.
 void ResetSettings();

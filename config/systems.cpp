@@ -7,6 +7,7 @@
 #include "base/format.h"
 #include "base/names.h"
 #include "config/settings.h"
+#include "emulator/report.h"
 #include "emulator/runner.h"
 
 static const char kNoExecutable[] = "You must first set an executable path";
@@ -44,9 +45,10 @@ static void AddExtensionLines(void *dialog, const DialogControls *controls, cons
         // this extension's value.
         at = open;
 
+        // Shown as text, not as the report writes it.
         char extension[kExtensionBytes];
-        if (!CopyTextPart(extension, sizeof extension, open + 1,
-                          static_cast<size_t>(close - open - 1)))
+        if (!CopyText(extension, sizeof extension,
+                      DecodeEntities(open + 1, static_cast<size_t>(close - open - 1)).c_str()))
             continue;
         char line[1024];
         if (!FormatText(line, sizeof line, "%s %s", name, extension))

@@ -12,8 +12,10 @@
 #include "base/names.h"
 #include "base/random.h"
 #include "config/settings.h"
+#include "emulator/choices.h"
 #include "emulator/facts.h"
 #include "emulator/report.h"
+#include "emulator/sets.h"
 
 namespace {
 
@@ -22,6 +24,7 @@ constexpr int kDeviceBytes = 1024;
 
 enum class Pick { Chosen, Empty, Vanished, TooLong };
 
+thread_local char chosenRomEntry[2048];
 thread_local ChoiceFilter choiceFilter = nullptr;
 thread_local void *choiceFilterContext = nullptr;
 
@@ -79,21 +82,28 @@ int ChooseGame(char *software, char *command)
 {
     if (!MameRomsPath[0] || !MamePath[0])
         return 1;
-    char name[kEntryNameBytes];
-    if (!GetRandomFileInDirectory(MameRomsPath, name))
+    char entry[kEntryNameBytes], name[kEntryNameBytes];
+    if (!DrawGameEntry(entry) || !CopyText(name, sizeof name, entry))
         return 1;
-    if (!RomEntryToDriverName(name) || !Accepted(1, "", name))
+    if (!RomEntryToDriverName(name) || CategorySkipped(name) || !Accepted(1, "", name))
         return 1;
     // BIOS sets, devices and names the emulator does not know sit in ROM
-    // folders too; they are never launched.
+    // folders too; they are never launched, nor are machines that would show
+    // nothing: no screen, a mechanical game, a disk that is not there, a set
+    // whose files the emulator finds wanting.
     MachineFacts facts;
     if (!GetMachineFacts(MamePath, MameExe, name, &facts, nullptr) ||
-        !IsRunnableMachine(facts) || (MameCheckOnlyPerfect && facts.driverVerdict != 0))
+        !IsRunnableMachine(facts) || !ShowsSomething(facts) ||
+        (MameCheckOnlyPerfect && facts.driverVerdict != 0) ||
+        (MameParentsOnly && !facts.cloneOf.empty()) ||
+        (!MameShowNotWorking && facts.preliminary) || !DisksPresent(facts, MameRomsPath, name) ||
+        VerifyRomSet(MamePath, MameExe, MameRomsPath, entry, name) != 1 ||
+        !FormatText(chosenRomEntry, sizeof chosenRomEntry, "%s\\%s", MameRomsPath, entry))
         return 1;
     char roms[kTextSetting * 2];
     if (!FolderForQuotes(roms, sizeof roms, MameRomsPath) ||
-        !FormatText(command, kCommandBytes, "\"%s\\%s\" %s -rompath \"%s\" \"%s\"", MamePath,
-                    MameExe, MameOption, roms, name))
+        !FormatText(command, kCommandBytes, "\"%s\\%s\" %s%s -rompath \"%s\" \"%s\"", MamePath,
+                    MameExe, SoundOptions().c_str(), MameOption, roms, name))
         return 1;
     CopyText(software, kSoftwareBytes, name);
     return 0;
@@ -150,7 +160,8 @@ bool SystemDevice(const char *machine, const char *fileName, char *device)
 {
     MachineFacts facts;
     return GetMachineFacts(MessPath, MessExe, machine, &facts, nullptr) &&
-           IsRunnableMachine(facts) && DeviceFromFacts(facts, fileName, device) &&
+           IsRunnableMachine(facts) && ShowsSomething(facts) &&
+           DisksPresent(facts, MessBiosPath, machine) && DeviceFromFacts(facts, fileName, device) &&
            IsPlainName(device);
 }
 
@@ -181,8 +192,9 @@ int ChooseMember(const char *path, const char *machine, char *software, char *co
             (nameLength == 0 || member[nameLength - 1] != '\\') &&
             Accepted(0, machine, member) && SystemDevice(machine, member, device) &&
             FolderForQuotes(bios, sizeof bios, MessBiosPath) &&
-            FormatText(command, kCommandBytes, "\"%s\\%s\" -biospath \"%s\" %s %s -%s \"%s\\%s\"",
-                       MessPath, MessExe, bios, MessOption, machine, device, path, member) &&
+            FormatText(command, kCommandBytes, "\"%s\\%s\" -biospath \"%s\" %s%s %s -%s \"%s\\%s\"",
+                       MessPath, MessExe, bios, SoundOptions().c_str(), MessOption, machine, device,
+                       path, member) &&
             CopyText(software, kSoftwareBytes, member);
     closezip(zip);
     return taken ? 0 : 1;
@@ -195,8 +207,9 @@ int ChooseFile(const char *path, const char *machine, const char *software, char
         return 1;
     char bios[kTextSetting * 2];
     if (!FolderForQuotes(bios, sizeof bios, MessBiosPath) ||
-        !FormatText(command, kCommandBytes, "\"%s\\%s\" -biospath \"%s\" %s %s -%s \"%s\"",
-                    MessPath, MessExe, bios, MessOption, machine, device, path))
+        !FormatText(command, kCommandBytes, "\"%s\\%s\" -biospath \"%s\" %s%s %s -%s \"%s\"",
+                    MessPath, MessExe, bios, SoundOptions().c_str(), MessOption, machine, device,
+                    path))
         return 1;
     return 0;
 }
@@ -231,6 +244,11 @@ int ChooseSystemSoftware(char *machine, char *software, char *command)
     // lines; the path stands between double quotes on the launch line.
     if (!IsPlainName(machine) || !FitsBetweenQuotes(path))
         return 1;
+    // A system whose own files an earlier run found missing is not tried
+    // again until they change.
+    if (SystemRomEntry(MessBiosPath, machine, chosenRomEntry, sizeof chosenRomEntry) &&
+        RememberedRomVerdict(MessPath, MessExe, chosenRomEntry) == 0)
+        return 1;
 
     size_t length = strlen(path);
     char extension[5];
@@ -259,12 +277,21 @@ int GetRandomFileInDirectory(const char *folder, char *name)
     return pick == Pick::Chosen ? 1 : 0;
 }
 
+const char *ChosenRomEntry()
+{
+    return chosenRomEntry;
+}
+
 int ChooseSoftware(char *machine, char *software, char *command)
 {
+    chosenRomEntry[0] = '\0';
     if (!MamePath[0] && !MessPath[0])
         exit(1);
 
-    if (RandomDraw() % 2 == 1) {
+    // A side that is not set up is not drawn: its choices would all fail.
+    bool arcade = MamePath[0] && MameRomsPath[0];
+    bool systems = MessPath[0] && MessSoftwarePath[0];
+    if (arcade != systems ? arcade : RandomDraw() % 2 == 1) {
         MameOrMess = 1;
         return ChooseGame(software, command);
     }

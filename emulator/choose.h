@@ -28,6 +28,12 @@ bool RomEntryToDriverName(char *entry);
 // With neither emulator configured the process ends with exit status 1.
 int ChooseSoftware(char *machine, char *software, char *command);
 
+// Where the files of the latest successful choice's machine are (the set's
+// entry in the ROM folder, or a MESS system's in its BIOS folder): what an
+// emulator that ends for missing files has shown broken. Empty when unknown.
+// Per thread.
+const char *ChosenRomEntry();
+
 // Consulted for each choice as soon as its machine and software are known,
 // before any query about it: false refuses it (the choice returns 1). Set
 // per thread; nullptr (the start) takes every choice. An arcade choice has

@@ -12,12 +12,13 @@
 #include "base/files.h"
 #include "base/format.h"
 #include "base/names.h"
+#include "emulator/facts_fields.h"
 #include "emulator/report.h"
 #include "emulator/runner.h"
 
 namespace {
 
-const char kFileVersion[] = "quillmere machine facts 1";
+const char kFileVersion[] = "quillmere machine facts 2";
 
 // Limits of what goes into the file; longer texts stay in memory only.
 const size_t kFileNameBytes = 64;            // driver names, as a machine buffer holds them
@@ -33,6 +34,12 @@ struct Remembered {
     uint64_t lastUse = 0;
 };
 
+struct Verdict {
+    FileStamp stamp;   // the entry's when it was judged; 0 and 0: it was missing
+    bool good = false;
+    uint64_t lastUse = 0;
+};
+
 // What is known about the machines of one emulator executable.
 struct EmulatorFacts {
     FileStamp stamp;
@@ -42,6 +49,7 @@ struct EmulatorFacts {
     uint64_t lastUse = 0;
     std::unordered_map<std::string, Remembered> machines;
     std::map<std::string, int64_t> failures;   // key -> time of the latest failure
+    std::unordered_map<std::string, Verdict> verdicts;   // ROM entry path -> verdict
 };
 
 // Never destroyed: a worker left running at exit must not find it gone.
@@ -64,102 +72,25 @@ std::mutex &FactsLock()
 bool FitsInFile(const std::string &name, const MachineFacts &facts)
 {
     if (name.size() >= kFileNameBytes || facts.cloneOf.size() >= kFileNameBytes ||
-        facts.description.size() >= kFileTextBytes || facts.year.size() >= kFileTextBytes ||
-        facts.devices.size() > kFileDeviceValues)
+        facts.romOf.size() >= kFileNameBytes || facts.description.size() >= kFileTextBytes ||
+        facts.year.size() >= kFileTextBytes || facts.devices.size() > kFileDeviceValues ||
+        facts.disks.size() > kFileDeviceValues)
         return false;
     for (const DeviceValue &entry : facts.devices)
         if (entry.device.size() >= kFileDeviceBytes)
             return false;
-    return true;
-}
-
-// ---- The file's text --------------------------------------------------------------
-// Fields are separated by tabs, lines end in a line feed; inside a field,
-// bytes below 32, 127 and '%' are written as %XX.
-
-void WriteField(FILE *file, const std::string &text)
-{
-    fputc('\t', file);
-    for (unsigned char c : text) {
-        if (c < 32 || c == 127 || c == '%')
-            fprintf(file, "%%%02X", c);
-        else
-            fputc(c, file);
-    }
-}
-
-void WriteNumber(FILE *file, uint64_t number)
-{
-    char digits[24];
-    int n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + number % 10);
-        number /= 10;
-    } while (number);
-    fputc('\t', file);
-    while (n > 0)
-        fputc(digits[--n], file);
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// Splits one line (without its line feed) into its decoded fields; false
-// when an escape is malformed.
-bool SplitLine(const char *line, std::vector<std::string> *fields)
-{
-    fields->assign(1, std::string());
-    for (const char *p = line; *p; ++p) {
-        if (*p == '\t') {
-            fields->emplace_back();
-        } else if (*p == '%') {
-            int high = HexDigit(p[1]);
-            int low = high < 0 ? -1 : HexDigit(p[2]);
-            if (low < 0)
-                return false;
-            fields->back() += static_cast<char>(high * 16 + low);
-            p += 2;
-        } else {
-            fields->back() += *p;
-        }
-    }
-    return true;
-}
-
-bool ParseNumber(const std::string &text, uint64_t limit, uint64_t *number)
-{
-    if (text.empty() || text.size() > 20)
-        return false;
-    uint64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9' || value > (UINT64_MAX - 9) / 10)
+    for (const std::string &disk : facts.disks)
+        if (disk.size() >= kFileDeviceBytes)
             return false;
-        value = value * 10 + static_cast<uint64_t>(c - '0');
-    }
-    if (value > limit)
-        return false;
-    *number = value;
-    return true;
-}
-
-bool ParseFlag(const std::string &text, bool *flag)
-{
-    if (text != "0" && text != "1")
-        return false;
-    *flag = text == "1";
     return true;
 }
 
 // m, name, known, bios, device, runnable, cloneof, verdict, info,
 // description written, description, year written, year, value count, then
-// for each value: the value, usable, the device.
+// for each value: the value, usable, the device; then romof, screen,
+// mechanical, preliminary, disk count and each disk's name.
 const size_t kMachineFields = 14;
+const size_t kShowFields = 5;
 
 void WriteMachine(FILE *file, const std::string &name, const MachineFacts &facts)
 {
@@ -180,21 +111,32 @@ void WriteMachine(FILE *file, const std::string &name, const MachineFacts &facts
         WriteNumber(file, entry.usable);
         WriteField(file, entry.device);
     }
+    WriteField(file, facts.romOf);
+    for (bool flag : {facts.screen, facts.mechanical, facts.preliminary})
+        WriteNumber(file, flag);
+    WriteNumber(file, facts.disks.size());
+    for (const std::string &disk : facts.disks)
+        WriteField(file, disk);
     fputc('\n', file);
 }
 
 bool ParseMachine(const std::vector<std::string> &f, std::string *name, MachineFacts *facts)
 {
-    uint64_t verdict, info, count;
+    uint64_t verdict, info, count, disks;
+    size_t show = 0;   // where the fields after the devices start
     if (f.size() < kMachineFields || !ParseNumber(f[13], kFileDeviceValues, &count) ||
-        f.size() != kMachineFields + 3 * count || !IsPlainName(f[1].c_str()) ||
+        f.size() < (show = kMachineFields + 3 * count) + kShowFields ||
+        !ParseNumber(f[show + 4], kFileDeviceValues, &disks) ||
+        f.size() != show + kShowFields + disks || !IsPlainName(f[1].c_str()) ||
         f[1].size() >= kFileNameBytes || !ParseFlag(f[2], &facts->known) ||
         !ParseFlag(f[3], &facts->bios) || !ParseFlag(f[4], &facts->device) ||
         !ParseFlag(f[5], &facts->runnable) || f[6].size() >= kFileNameBytes ||
         (!f[6].empty() && !IsPlainName(f[6].c_str())) ||   // cloneof reaches picture paths
         !ParseNumber(f[7], 4, &verdict) || !ParseNumber(f[8], 1, &info) ||
         !ParseFlag(f[9], &facts->descriptionWritten) || f[10].size() >= kFileTextBytes ||
-        !ParseFlag(f[11], &facts->yearWritten) || f[12].size() >= kFileTextBytes)
+        !ParseFlag(f[11], &facts->yearWritten) || f[12].size() >= kFileTextBytes ||
+        f[show].size() >= kFileNameBytes || !ParseFlag(f[show + 1], &facts->screen) ||
+        !ParseFlag(f[show + 2], &facts->mechanical) || !ParseFlag(f[show + 3], &facts->preliminary))
         return false;
     *name = f[1];
     facts->answered = true;
@@ -203,7 +145,13 @@ bool ParseMachine(const std::vector<std::string> &f, std::string *name, MachineF
     facts->infoFound = static_cast<int>(info);
     facts->description = f[10];
     facts->year = f[12];
-    for (size_t i = kMachineFields; i < f.size(); i += 3) {
+    facts->romOf = f[show];
+    for (size_t i = show + kShowFields; i < f.size(); ++i) {
+        if (f[i].size() >= kFileDeviceBytes)
+            return false;
+        facts->disks.push_back(f[i]);
+    }
+    for (size_t i = kMachineFields; i < show; i += 3) {
         DeviceValue entry;
         entry.value = f[i];
         entry.device = f[i + 2];
@@ -275,12 +223,24 @@ bool ReadCacheFile(FILE *file, const std::string &exePath, EmulatorFacts *emulat
                 !ParseNumber(f[2], INT64_MAX, &number))
                 return false;
             emulator->failures[f[1]] = static_cast<int64_t>(number);
+        } else if (f[0] == "v") {
+            Verdict verdict;
+            if (f.size() != 5 || f[1].size() >= kFileKeyBytes ||
+                emulator->verdicts.size() >= static_cast<size_t>(kMaxRememberedVerdicts) ||
+                !ParseNumber(f[2], UINT64_MAX, &verdict.stamp.size) ||
+                !ParseNumber(f[3], UINT64_MAX, &verdict.stamp.writeTime) ||
+                !ParseFlag(f[4], &verdict.good))
+                return false;
+            verdict.lastUse = ++emulator->clock;
+            emulator->verdicts[f[1]] = verdict;
         } else if (f[0] == "end") {
-            uint64_t failures;
-            return f.size() == 3 && ParseNumber(f[1], UINT64_MAX, &number) &&
+            uint64_t failures, verdicts;
+            return f.size() == 4 && ParseNumber(f[1], UINT64_MAX, &number) &&
                    number == emulator->machines.size() &&
                    ParseNumber(f[2], UINT64_MAX, &failures) &&
-                   failures == emulator->failures.size() && fgetc(file) == EOF;
+                   failures == emulator->failures.size() &&
+                   ParseNumber(f[3], UINT64_MAX, &verdicts) &&
+                   verdicts == emulator->verdicts.size() && fgetc(file) == EOF;
         } else {
             return false;
         }
@@ -302,6 +262,7 @@ void LoadCacheFile(const std::string &exePath, EmulatorFacts *emulator)
         // Start afresh; the unusable file is replaced at the next save.
         emulator->machines.clear();
         emulator->failures.clear();
+        emulator->verdicts.clear();
         emulator->changed = true;
     }
 }
@@ -329,7 +290,8 @@ void RemoveLeftoverTemporaries()
 }
 
 // Takes in the failed choices that another process wrote to the file since
-// it was read (the later time of each), so that neither loses the other's.
+// it was read (the later time of each), and the set verdicts this process
+// lacks, so that neither loses the other's.
 void MergeFailuresFromFile(const std::string &exePath, EmulatorFacts *emulator)
 {
     char path[1200];
@@ -350,6 +312,9 @@ void MergeFailuresFromFile(const std::string &exePath, EmulatorFacts *emulator)
     auto older = [](const auto &a, const auto &b) { return a.second < b.second; };
     while (failures.size() > static_cast<size_t>(kMaxRememberedFailures))
         failures.erase(std::min_element(failures.begin(), failures.end(), older));
+    for (const auto &verdict : written.verdicts)
+        if (emulator->verdicts.size() < static_cast<size_t>(kMaxRememberedVerdicts))
+            emulator->verdicts.emplace(verdict);
 }
 
 bool WriteCacheFile(const std::string &exePath, const EmulatorFacts &emulator, time_t now)
@@ -386,9 +351,22 @@ bool WriteCacheFile(const std::string &exePath, const EmulatorFacts &emulator, t
         fputc('\n', file);
         ++failures;
     }
+    size_t verdicts = 0;
+    for (const auto &verdict : emulator.verdicts) {
+        if (verdict.first.size() >= kFileKeyBytes)
+            continue;
+        fputc('v', file);
+        WriteField(file, verdict.first);
+        WriteNumber(file, verdict.second.stamp.size);
+        WriteNumber(file, verdict.second.stamp.writeTime);
+        WriteNumber(file, verdict.second.good);
+        fputc('\n', file);
+        ++verdicts;
+    }
     fputs("end", file);
     WriteNumber(file, byUse.size());
     WriteNumber(file, failures);
+    WriteNumber(file, verdicts);
     fputc('\n', file);
     bool written = !ferror(file);
     if (fclose(file) != 0)
@@ -464,6 +442,11 @@ bool ExePath(const char *folder, const char *exe, std::string *path)
 bool IsRunnableMachine(const MachineFacts &facts)
 {
     return facts.known && !facts.bios && !facts.device && facts.runnable;
+}
+
+bool ShowsSomething(const MachineFacts &facts)
+{
+    return facts.screen && !facts.mechanical;
 }
 
 bool GetMachineFacts(const char *folder, const char *exe, const char *name,
@@ -574,4 +557,63 @@ bool ChoiceFailedRecently(const char *folder, const char *exe, const char *key, 
     // A clock put back counts the failure as recent for at most a day more.
     int64_t age = static_cast<int64_t>(now) - found->second;
     return age < kFailureMemorySeconds && age > -kFailureMemorySeconds;
+}
+
+namespace {
+
+EmulatorFacts *FactsOfEmulator(const char *folder, const char *exe)
+{
+    std::string exePath;
+    return ExePath(folder, exe, &exePath) ? FactsOf(exePath) : nullptr;
+}
+
+FileStamp EntryStamp(const char *entryPath)
+{
+    FileStamp stamp;
+    if (!GetEntryStamp(entryPath, &stamp))
+        stamp = FileStamp();
+    return stamp;
+}
+
+}   // namespace
+
+int RememberedRomVerdict(const char *folder, const char *exe, const char *entryPath)
+{
+    std::lock_guard<std::mutex> lock(FactsLock());
+    EmulatorFacts *emulator = FactsOfEmulator(folder, exe);
+    if (!emulator)
+        return -1;
+    auto found = emulator->verdicts.find(entryPath);
+    if (found == emulator->verdicts.end())
+        return -1;
+    FileStamp now = EntryStamp(entryPath);
+    // A set that was changed since (files added, replaced) is judged anew.
+    if (now.size != found->second.stamp.size || now.writeTime != found->second.stamp.writeTime)
+        return -1;
+    found->second.lastUse = ++emulator->clock;
+    return found->second.good ? 1 : 0;
+}
+
+void RememberRomVerdict(const char *folder, const char *exe, const char *entryPath, bool good)
+{
+    std::lock_guard<std::mutex> lock(FactsLock());
+    EmulatorFacts *emulator = FactsOfEmulator(folder, exe);
+    if (!emulator || strlen(entryPath) >= kFileKeyBytes)
+        return;
+    auto &verdicts = emulator->verdicts;
+    if (verdicts.size() >= static_cast<size_t>(kMaxRememberedVerdicts) && !verdicts.count(entryPath)) {
+        auto oldest = verdicts.begin();
+        for (auto it = verdicts.begin(); it != verdicts.end(); ++it)
+            if (it->second.lastUse < oldest->second.lastUse)
+                oldest = it;
+        verdicts.erase(oldest);
+    }
+    Verdict &verdict = verdicts[entryPath];
+    FileStamp stamp = EntryStamp(entryPath);
+    emulator->changed = emulator->changed || verdict.lastUse == 0 || verdict.good != good ||
+                        verdict.stamp.size != stamp.size ||
+                        verdict.stamp.writeTime != stamp.writeTime;
+    verdict.stamp = stamp;
+    verdict.good = good;
+    verdict.lastUse = ++emulator->clock;
 }

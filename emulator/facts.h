@@ -6,7 +6,8 @@
 // %LOCALAPPDATA%\Quillmere), named facts-HASH.txt after the executable's full
 // path. It is text: a version line, the executable's full path, size and
 // last-write time, then one line per machine (least recently used first), one
-// per failed choice, and an end line with both counts. A file that does not
+// per failed choice, one per verdict on a ROM entry, and an end line with
+// the three counts. A file that does not
 // match the executable or does not parse to its end line is ignored and
 // later rewritten. It holds at most kMaxRememberedMachines machines (the
 // least recently used go first); a machine whose texts are longer than the
@@ -26,6 +27,7 @@
 constexpr int kMaxRememberedMachines = 50000;   // a full arcade set is ~46,000
 constexpr int kMaxRememberedFailures = 1000;
 constexpr int64_t kFailureMemorySeconds = 24 * 60 * 60;
+constexpr int kMaxRememberedVerdicts = 50000;
 
 // One extension value as the device scan first meets it, with the device
 // name that the scan holds at that moment. usable is false when that name
@@ -43,6 +45,11 @@ struct MachineFacts {
     bool device = false;     // isdevice="yes"
     bool runnable = true;    // not runnable="no"
     std::string cloneOf;
+    std::string romOf;       // the set whose files this one borrows
+    bool screen = true;      // a display (or an older emulator's video) element
+    bool mechanical = false; // ismechanical="yes"
+    bool preliminary = false;   // the driver's status is "preliminary": it does not work
+    std::vector<std::string> disks;   // the disks it cannot run without
     int driverVerdict = 1;   // IsDriverImperfect's answer
     int infoFound = 0;       // GetDriverInformation's answer, with what it writes:
     bool descriptionWritten = false, yearWritten = false;
@@ -53,6 +60,10 @@ struct MachineFacts {
 // True when the saver may launch the machine: the emulator knows it and it is
 // neither a BIOS set nor a device, and it is runnable.
 bool IsRunnableMachine(const MachineFacts &facts);
+
+// True when a run of the machine shows something: it has a screen and is no
+// mechanical game (whose lamps and reels no emulator draws).
+bool ShowsSomething(const MachineFacts &facts);
 
 // The facts of machine name under the emulator folder\exe: remembered ones
 // (*fromCache true), or those of one -listxml query now. False when there
@@ -81,3 +92,11 @@ long MachineQueriesRun();
 // failed at time now; did key fail within kFailureMemorySeconds before now?
 void RememberFailedChoice(const char *folder, const char *exe, const char *key, time_t now);
 bool ChoiceFailedRecently(const char *folder, const char *exe, const char *key, time_t now);
+
+// What -verifyroms or an emulator's exit said of the ROM entry at entryPath
+// (a set's zip, 7z or folder; for MESS, a system's entry in its BIOS
+// folder), while the entry keeps the size and last-write time it had then
+// (a missing entry has a stamp of its own): 1 good, 0 broken, -1 nothing
+// remembered or the entry changed since.
+int RememberedRomVerdict(const char *folder, const char *exe, const char *entryPath);
+void RememberRomVerdict(const char *folder, const char *exe, const char *entryPath, bool good);

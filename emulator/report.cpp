@@ -1,5 +1,6 @@
 #include "emulator/report.h"
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 #include <string>
@@ -22,6 +23,48 @@ void StrToLower(char *text)
 }
 
 namespace {
+
+void AppendUtf8(std::string *out, unsigned long code)
+{
+    if (code < 0x80) {
+        *out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        *out += static_cast<char>(0xC0 | code >> 6);
+        *out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        *out += static_cast<char>(0xE0 | code >> 12);
+        *out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        *out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        *out += static_cast<char>(0xF0 | code >> 18);
+        *out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+        *out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        *out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// The character that the reference "&#...;" (at most 12 characters, without
+// '&' and ';') names; 0 when it names none that text may hold.
+unsigned long CharacterReference(const std::string &reference)
+{
+    bool hex = reference.size() > 1 && (reference[1] == 'x' || reference[1] == 'X');
+    size_t first = hex ? 2 : 1;
+    if (reference.size() <= first || reference.size() > first + 7)
+        return 0;
+    unsigned long code = 0;
+    for (size_t i = first; i < reference.size(); ++i) {
+        char c = reference[i];
+        int digit = c >= '0' && c <= '9'             ? c - '0'
+                    : hex && c >= 'a' && c <= 'f'    ? c - 'a' + 10
+                    : hex && c >= 'A' && c <= 'F'    ? c - 'A' + 10
+                                                     : -1;
+        if (digit < 0)
+            return 0;
+        code = code * (hex ? 16 : 10) + static_cast<unsigned long>(digit);
+    }
+    bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+    return code > 0x10FFFF || surrogate ? 0 : code;
+}
 
 // The extension of fileName: the text after a dot among its last four
 // characters (0 to 3 characters), lower-cased. False when there is no such dot.
@@ -132,6 +175,47 @@ bool EqualIgnoringCase(const char *a, const char *b, size_t length)
     return true;
 }
 
+// The value of attribute name (" name=\"") in one start tag; empty when absent.
+std::string Attribute(const std::string &tag, const char *name)
+{
+    std::string marker = std::string(" ") + name + "=\"";
+    size_t start = tag.find(marker);
+    if (start == std::string::npos)
+        return std::string();
+    start += marker.size();
+    size_t end = tag.find('"', start);
+    return end == std::string::npos ? std::string() : tag.substr(start, end - start);
+}
+
+// The start tag beginning at text (up to its '>' or the end of the text).
+std::string StartTag(const char *text)
+{
+    const char *close = strchr(text, '>');
+    return std::string(text, close ? close : text + strlen(text));
+}
+
+// What the machine element's children say: a screen, a driver that does not
+// work yet, the disks it cannot run without. A report cut inside the element
+// may hide its screen, so only a whole element counts as screenless.
+void ReadMachineBody(const char *body, MachineFacts *facts)
+{
+    const char *end = strstr(body, "</machine>");
+    std::string inner(body, end ? end : body + strlen(body));
+    facts->screen = !end || inner.find("<display") != std::string::npos ||
+                    inner.find("<video") != std::string::npos;
+    size_t driver = inner.find("<driver ");
+    facts->preliminary = driver != std::string::npos &&
+                         Attribute(StartTag(inner.c_str() + driver), "status") == "preliminary";
+    for (size_t at = inner.find("<disk "); at != std::string::npos; at = inner.find("<disk ", at + 1)) {
+        std::string tag = StartTag(inner.c_str() + at);
+        // A disk nobody has dumped cannot be asked for.
+        if (Attribute(tag, "optional") != "yes" && Attribute(tag, "status") != "nodump") {
+            std::string disk = Attribute(tag, "name");
+            facts->disks.push_back(DecodeEntities(disk.c_str(), disk.size()));
+        }
+    }
+}
+
 // The attributes of the machine element named name. A report names the
 // devices the machine uses as machines of their own, and the emulator takes
 // the name in any letter case.
@@ -147,24 +231,54 @@ void ReadMachineElement(const char *text, const char *name, MachineFacts *facts)
         if (static_cast<size_t>(valueEnd - value) != nameLength ||
             !EqualIgnoringCase(value, name, nameLength))
             continue;
-        const char *close = strchr(valueEnd, '>');
-        std::string tag(valueEnd, close ? close : valueEnd + strlen(valueEnd));
+        std::string tag = StartTag(valueEnd);
         facts->known = true;
         facts->bios = tag.find(" isbios=\"yes\"") != std::string::npos;
         facts->device = tag.find(" isdevice=\"yes\"") != std::string::npos;
         facts->runnable = tag.find(" runnable=\"no\"") == std::string::npos;
-        size_t clone = tag.find(" cloneof=\"");
-        if (clone != std::string::npos) {
-            size_t start = clone + strlen(" cloneof=\"");
-            size_t end = tag.find('"', start);
-            if (end != std::string::npos)
-                facts->cloneOf = tag.substr(start, end - start);
-        }
+        facts->mechanical = tag.find(" ismechanical=\"yes\"") != std::string::npos;
+        facts->cloneOf = Attribute(tag, "cloneof");
+        facts->romOf = Attribute(tag, "romof");
+        ReadMachineBody(valueEnd + tag.size(), facts);
         return;
     }
 }
 
 } // namespace
+
+std::string DecodeEntities(const char *text, size_t length)
+{
+    static const struct {
+        const char *name;
+        char character;
+    } kEntities[] = {{"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
+    std::string out;
+    out.reserve(length);
+    for (size_t i = 0; i < length; ++i) {
+        const char *semicolon =
+            text[i] == '&' ? static_cast<const char *>(memchr(text + i, ';', std::min<size_t>(length - i, 14)))
+                           : nullptr;
+        if (!semicolon) {
+            out += text[i];
+            continue;
+        }
+        std::string reference(text + i + 1, semicolon);
+        size_t before = out.size();
+        if (reference[0] == '#') {
+            if (unsigned long code = CharacterReference(reference))
+                AppendUtf8(&out, code);
+        } else {
+            for (const auto &entity : kEntities)
+                if (reference == entity.name)
+                    out += entity.character;
+        }
+        if (out.size() == before)
+            out += text[i];   // not a reference: the '&' stays, and what follows
+        else
+            i = static_cast<size_t>(semicolon - text);
+    }
+    return out;
+}
 
 int ScanDeviceByExtension(const char *report, const char *fileName, char *device)
 {
@@ -206,10 +320,11 @@ int ScanDriverInformation(const char *report, char *description, char *year)
     InformationSpan span = FindInformation(report);
     // Too long for the caller's buffer: refused (left empty), never cut.
     if (!span.description ||
-        !CopyTextPart(description, kInfoBytes, span.description, span.descriptionLength) ||
+        !CopyText(description, kInfoBytes,
+                  DecodeEntities(span.description, span.descriptionLength).c_str()) ||
         !span.year)
         return 0;
-    return CopyTextPart(year, kInfoBytes, span.year, span.yearLength) ? 1 : 0;
+    return CopyText(year, kInfoBytes, DecodeEntities(span.year, span.yearLength).c_str()) ? 1 : 0;
 }
 
 void ReadMachineFacts(const char *report, const char *name, MachineFacts *facts)
@@ -221,15 +336,18 @@ void ReadMachineFacts(const char *report, const char *name, MachineFacts *facts)
     facts->answered = facts->known || strstr(report, "No matching ") != nullptr;
     facts->driverVerdict = ScanDriverStatus(report);
 
+    // Kept decoded: the title card and everyone after it show them as text.
     InformationSpan span = FindInformation(report);
     if (span.description) {
         facts->descriptionWritten = true;
-        if (span.descriptionLength < kInfoBytes) {
-            facts->description.assign(span.description, span.descriptionLength);
+        std::string description = DecodeEntities(span.description, span.descriptionLength);
+        if (description.size() < kInfoBytes) {
+            facts->description = description;
             if (span.year) {
                 facts->yearWritten = true;
-                if (span.yearLength < kInfoBytes) {
-                    facts->year.assign(span.year, span.yearLength);
+                std::string year = DecodeEntities(span.year, span.yearLength);
+                if (year.size() < kInfoBytes) {
+                    facts->year = year;
                     facts->infoFound = 1;
                 }
             }

@@ -3,6 +3,8 @@
 // below answer from the machine's facts (emulator/facts.h), which come from
 // one report per machine, asked once and remembered.
 #pragma once
+#include <cstddef>
+#include <string>
 
 struct MachineFacts;
 
@@ -23,10 +25,16 @@ int IsDriverImperfect(const char *folder, const char *executable, const char *na
 int GetDriverInformation(const char *folder, const char *executable, const char *name,
                          char *description, char *year);
 
+// The text of a report's element or attribute as people read it: the
+// entities &amp; &lt; &gt; &quot; &apos; and the character references &#NN;
+// and &#xNN; (written as UTF-8) decoded; anything else is kept as it stands.
+// The result is never longer than the text.
+std::string DecodeEntities(const char *text, size_t length);
+
 // The same three answers, scanned from one zero-terminated report text.
 int ScanDeviceByExtension(const char *report, const char *fileName, char *device);
 int ScanDriverStatus(const char *report);
-int ScanDriverInformation(const char *report, char *description, char *year);
+int ScanDriverInformation(const char *report, char *description, char *year);   // decoded
 
 // Every fact of machine name that the report gives: the three answers above
 // (the device answer as the values the device scan compares), and what the

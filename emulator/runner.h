@@ -24,8 +24,24 @@ extern int RunnerTimeLimitMs;
 void SetRunnerCancel(const std::atomic<bool> *cancel);
 bool RunnerCancelled();
 
+// The exit code of the child of this thread's latest run through RunQuery or
+// RunForExitCode, when it ended by itself within the time limit; -1
+// otherwise. The runners report it (stubs installed by SetCommandRunner may
+// too); the Windows runner waits for it only when RunForExitCode asks.
+int LastRunExitCode();
+void ReportRunExitCode(int code);
+bool RunExitCodeWanted();
+
+// The time limit of this thread's run now: RunnerTimeLimitMs, unless
+// RunForExitCode gave one of its own.
+int CurrentRunLimitMs();
+
 // Test seam for the emulator queries: they run their command lines through
 // RunQuery, which calls SilentCreateProcess unless a stub is installed.
 using CommandRunner = int (*)(char *command, char *output);
 void SetCommandRunner(CommandRunner runner);   // nullptr: SilentCreateProcess
 int RunQuery(char *command, char *output);
+
+// RunQuery for a command whose answer is its exit code (*exitCode, -1 when
+// the child did not end by itself), within limitMs.
+int RunForExitCode(char *command, char *output, int limitMs, int *exitCode);

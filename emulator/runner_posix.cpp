@@ -36,7 +36,10 @@ static void EndChild(pid_t child)
 static void ReapChild(pid_t child, std::chrono::steady_clock::time_point deadline)
 {
     for (;;) {
-        pid_t done = waitpid(child, nullptr, WNOHANG);
+        int status = 0;
+        pid_t done = waitpid(child, &status, WNOHANG);
+        if (done == child && WIFEXITED(status))
+            ReportRunExitCode(WEXITSTATUS(status));
         if (done == child || (done < 0 && errno != EINTR))
             return;
         if (RunnerCancelled() || std::chrono::steady_clock::now() >= deadline) {
@@ -51,7 +54,7 @@ int SilentCreateProcess(char *command, char *output)
 {
     output[0] = '\0';
     auto deadline = std::chrono::steady_clock::now() +
-                    std::chrono::milliseconds(RunnerTimeLimitMs);
+                    std::chrono::milliseconds(CurrentRunLimitMs());
 
     std::vector<std::string> words = SplitCommandLine(command);
     if (words.empty() || words[0].empty())

@@ -110,7 +110,7 @@ int SilentCreateProcess(char *command, char *output)
 
     // A blocking read could wait for ever on a hung child, so the pipe is
     // only read when it holds something, and the clock is looked at between.
-    ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(RunnerTimeLimitMs);
+    ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(CurrentRunLimitMs());
     DWORD gathered = 0;
     for (;;) {
         bool cancelled = RunnerCancelled();
@@ -143,5 +143,21 @@ int SilentCreateProcess(char *command, char *output)
         return 11;
     if (!HeldHandles::Close(held.readCopy))
         return 8;
+    // The output is whole; when the exit code is the answer, the child's end
+    // is waited for too, within the same limit and as cancellable.
+    while (RunExitCodeWanted()) {
+        if (WaitForSingleObject(held.process, 20) == WAIT_OBJECT_0) {
+            DWORD code = 0;
+            if (GetExitCodeProcess(held.process, &code))
+                ReportRunExitCode(static_cast<int>(code));
+            break;
+        }
+        bool cancelled = RunnerCancelled();
+        if (cancelled || GetTickCount64() >= deadline) {
+            TerminateProcess(held.process, 1);
+            WaitForSingleObject(held.process, 5000);
+            return cancelled ? kRunnerCancelled : kRunnerTimeout;
+        }
+    }
     return 0;
 }

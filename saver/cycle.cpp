@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/format.h"
+#include "emulator/sets.h"
 
 namespace {
 
@@ -44,6 +45,9 @@ void RequestRound(RunCycle &cycle)
     request.pixels = cycle.pixels;
     request.recent.assign(cycle.recent.begin(), cycle.recent.end());
     request.refused = cycle.refused;
+    // Each goes to the worker once; this session refuses its key meanwhile.
+    request.broken = std::move(cycle.broken);
+    cycle.broken.clear();
     cycle.preparing = true;
     P(cycle).RequestRound(P(cycle).context, std::move(request));
 }
@@ -55,6 +59,16 @@ void JudgeLaunch(RunCycle &cycle)
     if (!cycle.judging)
         return;
     cycle.judging = false;
+    const std::string &key = cycle.current.key;
+    // Its files are missing: the set (MESS: the system) is broken until they
+    // change. That is no fault of the emulator's, so the back-off, which is
+    // for an emulator that fails with every game, does not hear of it.
+    if (!cycle.launchFailed && P(cycle).LaunchedExitCode(P(cycle).context) == kFilesMissingExitCode) {
+        cycle.broken.push_back({cycle.current.mameOrMess, cycle.current.romEntry});
+        if (std::find(cycle.refused.begin(), cycle.refused.end(), key) == cycle.refused.end())
+            cycle.refused.push_back(key);
+        return;
+    }
     int64_t ran = cycle.launchFailed ? 0 : P(cycle).LaunchedRunTime(P(cycle).context);
     bool failed = !cycle.closeAsked && ran >= 0 && ran < kFailedStartMs;
     if (!failed) {
@@ -63,7 +77,6 @@ void JudgeLaunch(RunCycle &cycle)
         cycle.note[0] = '\0';
         return;
     }
-    const std::string &key = cycle.current.key;
     if (++cycle.failures[key] == kFailuresBeforeRefusal)
         cycle.refused.push_back(key);
     if (++cycle.failuresInRow >= kFailuresBeforeBackoff) {
@@ -112,7 +125,7 @@ void Poll(RunCycle &cycle)
         return;
     Kill(cycle, {kTimerEndRun, kTimerPoll, kTimerStart});
     JudgeLaunch(cycle);
-    P(cycle).PaintSearching(P(cycle).context, cycle.note);
+    P(cycle).PaintSearching(P(cycle).context, cycle.note[0] ? cycle.note : cycle.brokenNote);
     if (cycle.backoffMs > 0) {
         Arm(cycle, kTimerRetry, cycle.backoffMs);
         return;
@@ -189,6 +202,11 @@ void CycleRoundReady(RunCycle &cycle, Round round)
     if (cycle.ended || !cycle.preparing)
         return;
     cycle.preparing = false;
+    if (round.brokenSets > 0)
+        FormatText(cycle.brokenNote, sizeof cycle.brokenNote,
+                   round.brokenSets == 1 ? "%ld set found broken so far"
+                                         : "%ld sets found broken so far",
+                   round.brokenSets);
     if (!round.chosen) {
         // "Searching..." stays up; the next poll tries again.
         Arm(cycle, kTimerPoll, cycle.timers.poll);

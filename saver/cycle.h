@@ -100,7 +100,9 @@ struct RunCycle {
     bool closeAsked = false;      // the session itself ended the run early
     int failuresInRow = 0;
     int32_t backoffMs = 0;
-    char note[256] = "";
+    char note[256] = "";          // why the tries are slowed down
+    char brokenNote[256] = "";    // how many sets the choice found broken
+    std::vector<BrokenSet> broken;         // launches that ended for missing files, not yet sent
     std::map<std::string, int> failures;
     std::vector<std::string> refused;      // failed too often: not chosen again
     std::deque<std::string> recent;        // keys of the latest rounds, newest first

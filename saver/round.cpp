@@ -12,6 +12,7 @@
 #include "emulator/facts.h"
 #include "emulator/report.h"
 #include "emulator/runner.h"
+#include "emulator/sets.h"
 #include "saver/titlecard.h"
 
 namespace {
@@ -186,6 +187,10 @@ Round PrepareRound(const RoundRequest &request)
 {
     Round round;
     RememberRefused(request.refused, time(nullptr));
+    for (const BrokenSet &broken : request.broken)
+        if (!broken.romEntry.empty())
+            MarkRomSetBroken(FolderOf(broken.mameOrMess), ExeOf(broken.mameOrMess),
+                             broken.romEntry.c_str());
     auto start = std::chrono::steady_clock::now();
     Screen screen{&request, start};
     SetChoiceFilter(ScreenChoice, &screen);
@@ -204,8 +209,10 @@ Round PrepareRound(const RoundRequest &request)
         break;
     }
     SetChoiceFilter(nullptr, nullptr);
+    round.brokenSets = BrokenSetsFound();
     if (!round.chosen)
         return round;
+    round.romEntry = ChosenRomEntry();
     round.mameOrMess = MameOrMess;
     round.key = RoundKey(round.mameOrMess, round.machine, round.software);
     // An arcade choice leaves the machine as it was: it has none.
@@ -230,4 +237,13 @@ Round PrepareRound(const RoundRequest &request)
         DecodePicture(path, mode, request.pixels, &round.picture);
     Describe(round);
     return round;
+}
+
+bool JudgeAhead()
+{
+    long asked = MachineQueriesRun() + RomVerificationsRun();
+    char machine[kMachineBytes] = "", software[kSoftwareBytes] = "", command[kCommandBytes] = "";
+    SetChoiceFilter(nullptr, nullptr);
+    ChooseSoftware(machine, software, command);
+    return MachineQueriesRun() + RomVerificationsRun() != asked;
 }

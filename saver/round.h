@@ -28,13 +28,22 @@ struct Round {
     char title[1024] = "";
     char subtitle[1024] = "";
     std::string key;                    // the machine and software, as RoundKey names them
+    std::string romEntry;               // where the machine's files are (ChosenRomEntry)
+    long brokenSets = 0;                // sets the worker has found broken so far
     RoundPicture picture;               // empty when no picture was found or could be read
+};
+
+// A launch ended for missing files: its set (MESS: its system) is broken.
+struct BrokenSet {
+    int mameOrMess = 0;
+    std::string romEntry;
 };
 
 struct RoundRequest {
     PngPixels pixels = PngPixels::Bgr;  // the layout the shell paints from
     std::vector<std::string> recent;    // keys of the latest rounds, newest first
     std::vector<std::string> refused;   // keys not to be chosen again this session
+    std::vector<BrokenSet> broken;      // to be remembered as broken before choosing
 };
 
 // The name a round is known by: kind, machine and software.
@@ -55,6 +64,11 @@ bool InRepeatWindow(const std::vector<std::string> &recent, const std::string &k
 // kRepeatRedraws times and for half of kChoiceTimeMs, then taken. Runs on
 // the round worker's thread.
 Round PrepareRound(const RoundRequest &request);
+
+// Between rounds, while the folder is known to hold broken sets: one more
+// choice made only for what it learns (facts, -verifyroms verdicts), so the
+// next search finds them remembered. True when it asked the emulator.
+bool JudgeAhead();
 
 constexpr int kChoicesPerRound = 200;
 constexpr int kChoiceTimeMs = 10000;

@@ -24,22 +24,46 @@ struct RoundWorker::Shared {
     void *context = nullptr;
 };
 
+namespace {
+
+// While a game runs after a search that met broken sets, the worker judges
+// sets ahead, one step at a time, so the next search meets them remembered
+// instead of asking the emulator. It rests once a run of steps learns
+// nothing more (the folder is known), and a request is served after at most
+// the step under way.
+constexpr int kAheadStepMs = 100;
+constexpr int kAheadIdleSteps = 50;
+constexpr int kAheadStepsPerSave = 25;
+
+}   // namespace
+
 void RoundWorker::Run(std::shared_ptr<Shared> shared, unsigned seed)
 {
     // The runtime's generator may be one per thread: this thread seeds its own.
     SeedRandom(seed);
     SetRunnerCancel(&shared->cancel);
+    int idleSteps = kAheadIdleSteps, steps = 0;
     for (;;) {
         RoundRequest request;
         {
             std::unique_lock<std::mutex> lock(shared->mutex);
-            shared->wake.wait(lock, [&] { return shared->stopping || shared->hasRequest; });
+            auto called = [&] { return shared->stopping || shared->hasRequest; };
+            if (idleSteps < kAheadIdleSteps &&
+                !shared->wake.wait_for(lock, std::chrono::milliseconds(kAheadStepMs), called)) {
+                lock.unlock();
+                idleSteps = JudgeAhead() ? 0 : idleSteps + 1;
+                if (++steps % kAheadStepsPerSave == 0)
+                    SaveMachineFacts();
+                continue;
+            }
+            shared->wake.wait(lock, called);
             if (shared->stopping)
                 break;
             request = std::move(shared->request);
             shared->hasRequest = false;
         }
         Round round = PrepareRound(request);
+        idleSteps = round.brokenSets > 0 ? 0 : kAheadIdleSteps;
         {
             std::lock_guard<std::mutex> lock(shared->mutex);
             if (shared->stopping)

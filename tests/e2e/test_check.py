@@ -1,6 +1,7 @@
 # quillmere-check: the saver's own query and painting code. Natively (no Wine)
 # the queries run against a scripted emulator serving report text built here.
-# Under Wine: pictures painted as the splash paints them.
+# Under Wine: the user's choices over real reports, and pictures painted as
+# the splash paints them.
 import os
 import shutil
 import subprocess
@@ -75,8 +76,9 @@ REPORT_ROWS = [
     # info mame NAME: the first description and the first year after it, as written.
     ("no year", ["info", "mame", "g"], machine("<description>Game One</description>"), "0\tGame One\t"),
     ("year before the description", ["info", "mame", "g"], machine("<year>1984</year><description>G</description>"), "0\tG\t"),
-    ("entities and blanks kept", ["info", "mame", "g"],
-     machine("<description> Pac &amp; Pal</description><year> 1983 </year>"), "1\t Pac &amp; Pal\t 1983 "),
+    ("entities decoded, blanks and other ampersands kept", ["info", "mame", "g"],
+     machine("<description> Pac &amp; Pal &lt;&#38;&#x41;&quot;&apos;&gt;&#233; &bogus; &#xD800; &amp</description>"
+             "<year> 198&#x33; </year>"), "1\t Pac & Pal <&A\"'>\u00c3\u00a9 &bogus; &#xD800; &amp\t 1983 "),
     # Every scan ends inside the 99999 characters kept of a longer report.
     ("device in a cut report", ["device", "sys", "x.bin"],
      '<machine name="s"><instance name="c"/><extension name="' + "a" * 150000, "0\t"),
@@ -108,7 +110,8 @@ def test_natively_the_choice_is_printed_with_native_paths():
     open(os.path.join(roms, "sys.zip"), "w").close()
     with open(os.path.join(FAKE, "settings"), "w") as f:
         f.write("MameRomsPath=%s\n" % roms)
-    rc, out, _ = native("--settings", os.path.join(FAKE, "settings"), "choose", "1", report=machine(GOOD))
+    rc, out, _ = native("--settings", os.path.join(FAKE, "settings"), "choose", "1",
+                        report=machine('\t\t<display type="raster"/>\n' + GOOD))   # a machine with a screen
     assert rc == 0 and out.splitlines()[0].split("\t")[3] == '"%s"  -rompath "%s" "sys"' % (emulator, roms)
 
 
@@ -117,6 +120,42 @@ def test_natively_the_choice_is_printed_with_native_paths():
 def check(env, *args):
     result = env.wine(os.path.join(BUILD, "quillmere-check.exe"), *args, timeout=60)
     return result.returncode, result.stdout.replace("\r\n", "\n")
+
+
+CATVER = ("[FOLDER_SETTINGS]\nRootFolderIcon mame\n\n[Category]\npacman=Maze / Collect * Mature *\n"
+          "galaga=Shooter / Flying Vertical\n[VerAdded]\ndkong=Quiz\n")
+# settings, ROM entries, games chosen, queries (-listxml and -verifyroms)
+CHOICE_ROWS = {
+    "a list of 3 games in a folder of 5,000": (
+        {"MameGameList": "[ROOT_FOLDER]\npacman\n# galaga\ngalaga\ndkong\nnothere\n"},
+        ["g%04d" % i for i in range(4997)] + ["pacman", "galaga", "dkong"], {"pacman", "galaga", "dkong"}, 6),
+    "a Mature game in the catver.ini beside MAME": ({"catver.ini": CATVER}, ["pacman", "galaga", "dkong"],
+                                                    {"galaga", "dkong"}, 4),
+    "parents only": ({"MameParentsOnly": 1}, ["pacman", "puckman", "galaga"], {"puckman", "galaga"}, 5),
+}
+
+
+@pytest.mark.parametrize("what", CHOICE_ROWS)
+def test_choose_applies_the_users_choices(env, what):
+    settings, entries, chosen, queries = CHOICE_ROWS[what]
+    mame = Emulator("choices", reports=["pacman", "puckman", "galaga", "dkong"])
+    roms = os.path.join(mame.folder, "roms")
+    os.makedirs(roms)
+    for entry in entries:
+        open(os.path.join(roms, entry + ".zip"), "w").close()
+    values = dict(MamePath=mame.win_exe, MameRomsPath=winpath(roms))
+    for name, value in settings.items():   # texts are files beside the stand-in
+        if isinstance(value, str):
+            with open(os.path.join(mame.folder, name), "w") as f:
+                f.write(value)
+            value = winpath(os.path.join(mame.folder, name))
+        values[name] = value
+    values.pop("catver.ini", None)
+    env.configure(**values)
+    rc, out = check(env, "choose", "30")
+    assert rc == 0, out
+    assert {line.split("\t")[1] for line in out.splitlines()[:-1]} == chosen
+    assert out.splitlines()[-1].endswith(", queries: %d" % queries)
 
 
 RED, GREEN, BLUE, BACKGROUND = (255, 0, 0), (0, 255, 0), (0, 0, 255), (20, 20, 20)

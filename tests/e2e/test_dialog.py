@@ -122,7 +122,7 @@ def test_without_a_key_defaults_layout_keys_buttons_and_ok(env):
     # Every control shows. The tab order runs down the left column, then the
     # right one, then the rows under both, each row left to right.
     children = [c for c in d.children() if c["parent"] == d.hwnd]
-    assert len(children) == 41 and all(c["visible"] for c in children)
+    assert len(children) == 42 and all(c["visible"] for c in children)
     split, rows_top = [next(c["rect"][n] for c in children if c["id"] == i) for n, i in ((0, 116), (1, 133))]
     order = [(c["rect"][1] >= rows_top, c["rect"][0] >= split and c["rect"][1] < rows_top, c["rect"][1], c["rect"][0])
              for c in children if c["style"] & WS_TABSTOP]
@@ -342,3 +342,41 @@ def test_allowed_systems_from_the_emulator_and_browsing(env):
     d.end(201)
     assert env.reg_query("MessPath") == ("REG_SZ", mess.win_exe)
     assert env.reg_query("MameRomsPath") == ("REG_SZ", mame.win_folder + r"\roms")
+
+
+def test_choices_show_the_settings_save_at_their_ok_and_cancel_keeps_them(env):
+    env.configure(MameGameList=r"C:\fav.ini", SoundVolume=12, MameParentsOnly=1, MameSkipCategories="Mature;Quiz")
+    catver = os.path.join(WORK, "catver.ini")
+    open(catver, "w").close()
+    d = Dialog(env)
+    d.click(137)
+    choices = env.wait_window("#32770", "Quillmere: which games", 15000)
+    assert choices, "no Choices dialog"
+    text = lambda control: env.driver("get", choices, control)[1].rstrip("\n")
+    state = lambda control, what="check": env.driver(what, choices, control)[1].strip()
+    assert [text(302), text(305), text(308), state(310), state(311), state(313, "selection")] == [
+        r"C:\fav.ini", "", "Mature\r\nQuiz", "1", "0", "1"]
+    d.click(306, choices)
+    chooser = env.wait_window("#32770", "Open", 15000)
+    env.driver("set", chooser, 1148, winpath(catver))
+    d.click(1, chooser)
+    assert wait_until(lambda: text(305) == winpath(catver), 10)
+    env.driver("set", choices, 308, "Quiz\r\n Casino ;Slot Machine\r\n\r\n")
+    d.click(311, choices)
+    env.driver("select", choices, 313, 3)
+    d.click(1, choices)
+    assert wait_until(lambda: env.window_info(choices) is None, 10), "the Choices dialog stays"
+    saved = export(env)
+    assert {name: saved[name][1] for name in ("MameGameList", "MameCategoryFile", "MameSkipCategories",
+                                              "MameParentsOnly", "MameShowNotWorking", "SoundVolume")} == {
+        "MameGameList": r"C:\fav.ini", "MameCategoryFile": winpath(catver),
+        "MameSkipCategories": "Quiz;Casino;Slot Machine", "MameParentsOnly": 1, "MameShowNotWorking": 1,
+        "SoundVolume": 33}
+    # Cancel (Escape's command) leaves them, and so does the main dialog's Cancel.
+    d.click(137)
+    choices = env.wait_window("#32770", "Quillmere: which games", 15000)
+    env.driver("set", choices, 302, "changed")
+    d.click(2, choices)
+    assert wait_until(lambda: env.window_info(choices) is None, 10)
+    d.end(203)
+    assert export(env) == saved

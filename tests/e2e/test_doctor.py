@@ -1,5 +1,6 @@
 # quillmere-check doctor, natively against Debian's real mame (linked into a
-# folder of its own, which holds the artwork): a healthy set-up and broken ones.
+# folder of its own, which holds the artwork): a healthy set-up (ROM-less games,
+# whose empty sets are complete) and broken ones.
 import os
 import shutil
 import subprocess
@@ -28,9 +29,17 @@ ROWS = [
     # Debian's MAME in /usr/games: its mame.ini's snapshot folder is looked in, and no
     # picture is ever suggested under the system's folder.
     ("pictures in Debian's places", {"MamePath": "/usr/games/mame", "MessPath": "/usr/games/mame"}, [],
-     ["home/.mame/snap/pacman/0001.png"],
+     ["home/.mame/snap/pong/0001.png"],
      [("warn", "artwork", "0 of 2 software systems have a picture under /usr/games, %s/home/.mame," % HOME),
       ("ok", "artwork", "50 % of the ROM entries (1 of 2)")], 0),
+    ("a list naming one set of the folder, a Mature game, a broken set",
+     {"MameGameList": HOME + "/fav.ini", "MameCategoryFile": HOME + "/cat.ini"}, [],
+     ["fav.ini=[ROOT_FOLDER]\npong\nnothere\n", "cat.ini=[Category]\npong=Ball & Paddle * Mature *\n", "roms/pacman.zip"],
+     [("warn", "game list", "1 of the 2 names"), ("ok", "categories", "the category of 1 game; 1 of them is skipped"),
+      ("warn", "sets", "1 of 2 sampled sets is broken or incomplete for this MAME"),
+      ("ok", "filters", "1 in skipped categories: 2 are left")], 0),
+    ("an unreadable list and category file", {"MameGameList": HOME + "/none", "MameCategoryFile": HOME + "/none"}, [],
+     [], [("fail", "game list", "cannot be read"), ("fail", "categories", "cannot be read")], 1),
     ("bad timers and list", {"PollTimer": "0", "SystemChangeTimer": "500", "SystemsList": "nosuch bin"}, [], [],
      [("fail", "timers", "PollTimer"), ("warn", "timers", "shorter than the splash"),
       ("fail", "allowed systems", "(nosuch)"), ("warn", "allowed systems", "without a folder")], 1),
@@ -38,14 +47,14 @@ ROWS = [
 
 
 def lay_out(removed, added):
-    shutil.rmtree(os.path.join(HOME, "emu"), ignore_errors=True)
-    shutil.rmtree(os.path.join(HOME, "software"), ignore_errors=True)
-    shutil.rmtree(os.path.join(HOME, "home"), ignore_errors=True)
-    files = ["roms/pacman.zip", "roms/galaga.zip", "bios/neogeo.zip", "software/nes/Quest.nes",
-             "software/a2600/x.a26", "emu/snap/pacman/0000.png", "emu/snap/nes/Quest.png", "emu/cabinets/a2600.png"]
-    for name in files + added:
+    for folder in ("emu", "software", "home", "roms", "bios"):
+        shutil.rmtree(os.path.join(HOME, folder), ignore_errors=True)
+    files = ["roms/pong.zip", "roms/breakout.zip", "bios/neogeo.zip", "software/nes/Quest.nes",
+             "software/a2600/x.a26", "emu/snap/pong/0000.png", "emu/snap/nes/Quest.png", "emu/cabinets/a2600.png"]
+    for name, _, text in (entry.partition("=") for entry in files + added):   # "name=text": a file of text
         os.makedirs(os.path.dirname(os.path.join(HOME, name)), exist_ok=True)
-        open(os.path.join(HOME, name), "w").close()
+        with open(os.path.join(HOME, name), "w") as f:
+            f.write(text)
     os.symlink("/usr/games/mame", os.path.join(HOME, "emu", "mame"))
     for name in removed:
         shutil.rmtree(os.path.join(HOME, name))

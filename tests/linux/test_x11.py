@@ -108,7 +108,8 @@ class Saver:  # one quillmere process with a home, settings and a ROM folder of 
         return Image.open(io.BytesIO(png)).convert('RGB')
 
     def emulators(self):  # running emulators (not queries) that this saver launched: pid -> argv
-        return {pid: argv for pid, parent, _, argv in processes() if parent == self.proc.pid and '-rompath' in argv}
+        return {pid: argv for pid, parent, _, argv in processes()
+                if parent == self.proc.pid and '-rompath' in argv and '-verifyroms' not in argv}
 
     def launch(self, seconds=40):
         new = wait_for(lambda: {p: a for p, a in self.emulators().items() if p not in self.seen}, seconds, 'a launch')

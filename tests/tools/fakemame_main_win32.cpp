@@ -5,6 +5,9 @@
 //                            to standard output; an unknown NAME prints the
 //                            emulator's "No matching machines found" line on
 //                            standard error and exits 5.
+//   fakemame -rompath F -verifyroms NAME   logs "verifyroms<TAB>NAME" and answers as
+//                            MAME 0.251 does: exit code 0 for a NAME it has a report of,
+//                            5 for any other
 //   fakemame anything else   appends "start<TAB>pid<TAB>current folder<TAB>
 //                            command line" to fakemame.log beside it (the line as
 //                            Windows holds it, GetCommandLineW, in UTF-8 whatever
@@ -23,6 +26,9 @@
 //   fake-hang-listxml   -listxml never answers (sleeps 10 min)
 //   fake-slow-listxml   -listxml answers after 300 ms, as a real emulator's start takes
 //   fake-exit-MS-CODE   the run ends by itself after MS ms with exit code CODE, as a failing start does
+//   fake-missing-GAME   GAME's files are missing: -verifyroms says so (exit code 2) and a
+//                       run of it ends at once with exit code 2
+//   fake-exit2-GAME     a run of GAME ends at once with exit code 2, -verifyroms finding it good
 #include <windows.h>
 
 #include <cstdlib>
@@ -74,6 +80,17 @@ static int ListXml(std::string name)
     return 0;
 }
 
+static int VerifyRoms(std::string name)
+{
+    name.erase(name.find_last_not_of(" \t\r\n") + 1);
+    AppendLog("verifyroms\t" + name);
+    if (GetFileAttributesA((folder + "reports\\" + name + ".xml").c_str()) == INVALID_FILE_ATTRIBUTES)
+        return Write(GetStdHandle(STD_ERROR_HANDLE), "No matching systems found for '" + name + "'\n"), 5;
+    if (SwitchOn(("fake-missing-" + name).c_str()))
+        return Write(GetStdHandle(STD_ERROR_HANDLE), "romset \"" + name + "\" not found!\n"), 2;
+    return Write(GetStdHandle(STD_OUTPUT_HANDLE), "romset " + name + " is good\n1 romsets found, 1 were OK.\n"), 0;
+}
+
 static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_CLOSE) {
@@ -114,6 +131,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     arguments.erase(0, arguments.find_first_not_of(" \t"));
     if (arguments.compare(0, 8, "-listxml") == 0)
         return ListXml(arguments.substr(8));
+    if (arguments.find(" -verifyroms ") != std::string::npos)
+        return VerifyRoms(arguments.substr(arguments.find(" -verifyroms ") + 13));
 
     char current[MAX_PATH] = "";
     GetCurrentDirectoryA(sizeof current, current);
@@ -127,6 +146,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     AppendLog(words);
     if (SwitchOn("fake-quit") || (__argc > 1 && SwitchOn(("fake-quit-" + std::string(__argv[__argc - 1])).c_str())))
         return 0;
+    std::string last = __argc > 1 ? __argv[__argc - 1] : "";
+    if (SwitchOn(("fake-missing-" + last).c_str()) || SwitchOn(("fake-exit2-" + last).c_str()))
+        return 2;
     if (SwitchOn("fake-crash"))
         ExitProcess(0xC0000005);
     for (int i = 0; SwitchOn("fake-no-window") && i < 3000 && !SwitchOn("fake-stop"); ++i)

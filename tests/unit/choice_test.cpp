@@ -3,6 +3,7 @@
 // naming every draw the choice must take.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -60,35 +61,50 @@ int StubRunner(char *command, char *output)
     const char *name = strstr(command, " -listxml ");   // the first word after it, as the emulator reads it
     auto found = name ? reports.find(Split(name + 10)[0]) : reports.end();
     snprintf(output, kRunnerOutputBytes, "%s", found == reports.end() ? "" : found->second.c_str());
+    // -verifyroms over the ROM folder: 0 for a known set, 2 for one whose files are "missing".
+    const string verify = string("\"") + MamePath + "\\" + MameExe + "\" -rompath \"" + MameRomsPath;
+    if ((name = strstr(command, " -verifyroms ")) && string(command).compare(0, verify.size(), verify) == 0) {
+        found = reports.find(name + 13);
+        ReportRunExitCode(found == reports.end() ? 5 : found->second.find("\"missing") != string::npos ? 2 : 0);
+    }
     return 0;
 }
 
-// "game status": a game's report ("bios" and "device" make it one of those);
-// "system device ext...": one device taking the extensions.
+// "game status +flag...": a game's report ("bios" and "device" make it one of
+// those; flags +noscreen, +mechanical, +disk, +clone); "system device ext...":
+// one device taking the extensions.
 string Report(const vector<string> &w)
 {
-    string kind = w.size() == 2 && w[1] == "bios"     ? " isbios=\"yes\""
-                  : w.size() == 2 && w[1] == "device" ? " isdevice=\"yes\" runnable=\"no\""
-                                                      : "";
+    bool game = w.size() == 2 || w[2][0] == '+';
+    auto flag = [&](const char *name) { return std::find(w.begin(), w.end(), name) != w.end(); };
+    string kind = game && w[1] == "bios"     ? " isbios=\"yes\""
+                  : game && w[1] == "device" ? " isdevice=\"yes\" runnable=\"no\""
+                                             : "";
+    kind += string(flag("+clone") ? " cloneof=\"par\" romof=\"par\"" : "") +
+            (flag("+mechanical") ? " ismechanical=\"yes\"" : "");
     string text = "<!ATTLIST instance name CDATA><mame><machine name=\"" + w[0] + "\"" + kind + ">";
-    if (w.size() == 2)
-        return text + "<driver status=\"" + w[1] + "\"/>";
+    if (game)
+        return text + (flag("+noscreen") ? "" : "<display/>") + (flag("+disk") ? "<disk name=\"hd\"/>" : "") +
+               "<driver status=\"" + w[1] + "\"/></machine>";
     text += "<device type=\"cartridge\"><instance name=\"" + w[1] + "\"/>";
     for (size_t i = 2; i < w.size(); i++)
         text += "<extension name=\"" + w[i] + "\"/>";
     return text + "</device>";
 }
 
-// "dir/" a folder, "x@" a link to nothing, "a.zip+m|n" an archive written by
+// "dir/" a folder, "x@" a link to nothing, "f=text" a file holding text, "a.zip+m|n" an archive written by
 // Info-ZIP of files so named, "a.zip:m|n" one of only a central directory
 // (for names no file system holds; "m|!" counts one entry more than it holds).
 void Make(const TempFolder &root, const string &recipe)
 {
-    size_t mark = recipe.find_first_of(":+@");
+    size_t mark = recipe.find_first_of(":+@=");
     string path = recipe.substr(0, mark);
     if (mark == string::npos)
         return path.back() == '/' ? root.Folder(path) : (void)root.Write(path, "x");
-    root.Folder(path.substr(0, path.rfind('/')));
+    if (path.find('/') != string::npos)
+        root.Folder(path.substr(0, path.rfind('/')));
+    if (recipe[mark] == '=')
+        return (void)root.Write(path, recipe.substr(mark + 1));
     if (recipe[mark] == '@')
         return std::filesystem::create_symlink(root.File("nowhere"), root.File(path));
     vector<string> members = Split(recipe.substr(mark + 1), '|');
@@ -123,7 +139,7 @@ struct Row {
     vector<int> draws;             // every draw, in order
     string chosen;                 // "kind|machine|software|command", $ the root; "": refused
     string option = "-opt";
-    int perfect = 0;
+    string settings = "";          // perfect, working, parents, sound=N, list=FILE, catver=FILE
 };
 
 const string kMess = R"("E:\Sys\sys.exe" -biospath "E:\Sys\bios" -opt )";
@@ -138,58 +154,82 @@ const vector<string> kAbc = {"abc dev bin"}, kBin = {"abc bin"};
 const Row kRows[] = {
     // Arcade games: the lower-cased ROM entry cut at ".zip" or ".7z", plain
     // names of machines the emulator knows and can run only.
-    {"zip in capitals, cut at the first .zip", {"r/Game1.ZIP.old"}, "r", nullptr, {}, {"game1 good"}, {1, 12345}, Game("game1")},
-    {"a folder", {"r/game2/"}, "r", nullptr, {}, {"game2 good"}, {1, 0}, Game("game2")},
-    {"a 7z set", {"r/Game3.7z"}, "r", nullptr, {}, {"game3 good"}, {1, 0}, Game("game3")},
-    {"a BIOS set", {"r/neogeo.zip"}, "r", nullptr, {}, {"neogeo bios"}, {1, 0}, ""},
-    {"a device", {"r/qsound.zip"}, "r", nullptr, {}, {"qsound device"}, {1, 0}, ""},
-    {"unknown to the emulator", {"r/nosuch.zip"}, "r", nullptr, {}, {}, {1, 0}, ""},
-    {"an option in disguise", {"r/-createconfig.zip"}, "r", nullptr, {}, {}, {1, 0}, ""},
-    {"a quote", {"r/x\" -script \"y.zip"}, "r", nullptr, {}, {}, {1, 0}, ""},
-    {"a folder ending in a backslash, empty option", {"r/pac.zip"}, "r\\", nullptr, {}, {"pac good"}, {3, 0},
+    {"zip in capitals, cut at the first .zip", {"r/Game1.ZIP.old"}, "r", nullptr, {}, {"game1 good"}, {12345}, Game("game1")},
+    {"a folder", {"r/game2/"}, "r", nullptr, {}, {"game2 good"}, {0}, Game("game2")},
+    {"a 7z set", {"r/Game3.7z"}, "r", nullptr, {}, {"game3 good"}, {0}, Game("game3")},
+    {"a BIOS set", {"r/neogeo.zip"}, "r", nullptr, {}, {"neogeo bios"}, {0}, ""},
+    {"a device", {"r/qsound.zip"}, "r", nullptr, {}, {"qsound device"}, {0}, ""},
+    {"unknown to the emulator", {"r/nosuch.zip"}, "r", nullptr, {}, {}, {0}, ""},
+    {"an option in disguise", {"r/-createconfig.zip"}, "r", nullptr, {}, {}, {0}, ""},
+    {"a quote", {"r/x\" -script \"y.zip"}, "r", nullptr, {}, {}, {0}, ""},
+    {"a folder ending in a backslash, empty option", {"r/pac.zip"}, "r\\", nullptr, {}, {"pac good"}, {0},
      R"(MAME||pac|"E:\Arcade\arcade.exe"  -rompath "$\r\\" "pac")", ""},
-    {"command line too long", {"r/pac.zip"}, "r", nullptr, {}, {}, {1, 0}, "", string(1000, 'o')},
-    {"ROM folder not set", {"r/pac.zip"}, "", "s", {}, {}, {1}, ""},
+    {"command line too long", {"r/pac.zip"}, "r", nullptr, {}, {}, {0}, "", string(1000, 'o')},
+    {"ROM folder not set: MESS only", {"r/pac.zip"}, "", "s", {}, {}, {}, ""},
     {"ROM folder missing", {}, "r", "s", {}, {}, {1}, ""},
     {"ROM folder empty", {"r/"}, "r", "s", {}, {}, {1}, ""},
     {"ROM folder is a file", {"r"}, "r", "s", {}, {}, {1}, ""},
-    {"MAME off", {"r/pac.zip"}, nullptr, "s", {}, {}, {1}, ""},
-    {"perfect only: good", {"r/Pac.zip"}, "r", nullptr, {}, {"pac good"}, {1, 0}, Game("pac"), "-opt", 1},
-    {"perfect only: preliminary", {"r/pac.zip"}, "r", nullptr, {}, {"pac preliminary"}, {1, 0}, "", "-opt", 1},
-    {"perfect only: unknown game", {"r/pac.zip"}, "r", nullptr, {}, {}, {1, 0}, "", "-opt", 1},
+    {"MAME off", {"r/pac.zip"}, nullptr, "s", {}, {}, {}, ""},
+    {"perfect only: good", {"r/Pac.zip"}, "r", nullptr, {}, {"pac good"}, {0}, Game("pac"), "-opt", "perfect"},
+    {"perfect only: preliminary", {"r/pac.zip"}, "r", nullptr, {}, {"pac preliminary"}, {0}, "", "-opt", "perfect"},
+    {"perfect only: unknown game", {"r/pac.zip"}, "r", nullptr, {}, {}, {0}, "", "-opt", "perfect"},
+    {"files missing, says -verifyroms", {"r/pac.zip"}, "r", nullptr, {}, {"pac missing"}, {0}, ""},
+    // ... that show something and start, as the user wants them.
+    {"no screen", {"r/fruit.zip"}, "r", nullptr, {}, {"fruit good +noscreen"}, {0}, ""},
+    {"mechanical", {"r/reels.zip"}, "r", nullptr, {}, {"reels good +mechanical"}, {0}, ""},
+    {"not working", {"r/pac.zip"}, "r", nullptr, {}, {"pac preliminary"}, {0}, ""},
+    {"not working, shown when asked", {"r/pac.zip"}, "r", nullptr, {}, {"pac preliminary"}, {0}, Game("pac"), "-opt",
+     "working"},
+    {"its disk missing", {"r/hdd.zip"}, "r", nullptr, {}, {"hdd good +disk"}, {0}, ""},
+    {"its disk in its parent's folder", {"r/hdd.zip", "r/par/hd.chd", "f.ini=hdd"}, "r", nullptr, {}, {"hdd good +disk +clone"},
+     {7}, Game("hdd"), "-opt", "list=f.ini"},
+    {"a clone, parents only", {"r/pac.zip"}, "r", nullptr, {}, {"pac good +clone"}, {0}, "", "-opt", "parents"},
+    {"the one listed game in the folder", {"r/a.zip", "r/Pac.zip", "r/b.zip", "f.ini=[ROOT_FOLDER]\n# a\n;b\n pac\nzz\nb c\n"},
+     "r", nullptr, {}, {"a good", "pac good", "b good"}, {12345}, Game("pac"), "-opt", "list=f.ini"},
+    {"no listed game in the folder", {"r/a.zip", "f.ini=zz"}, "r", nullptr, {}, {"a good"}, {}, "", "-opt", "list=f.ini"},
+    {"a list that cannot be read", {"r/a.zip"}, "r", nullptr, {}, {"a good"}, {}, "", "-opt", "list=f.ini"},
+    {"an adult title", {"r/pac.zip", "c.ini=[Category]\npac=Maze / Collect * Mature *\n"}, "r", nullptr, {}, {"pac good"},
+     {0}, "", "-opt", "catver=c.ini"},
+    {"a skipped category, any letter case", {"r/pac.zip", "c.ini=[Category]\npac=quiz / Japanese\n"}, "r", nullptr, {},
+     {"pac good"}, {0}, "", "-opt", "catver=c.ini"},
+    {"another category; later sections unread", {"r/pac.zip", "c.ini=[Category]\npac=Maze\n[VerAdded]\npac=Quiz\n"}, "r",
+     nullptr, {}, {"pac good"}, {0}, Game("pac"), "-opt", "catver=c.ini"},
+    {"quieter", {"r/pac.zip"}, "r", nullptr, {}, {"pac good"}, {0},
+     R"(MAME||pac|"E:\Arcade\arcade.exe" -volume -12 -opt -rompath "$\r" "pac")", "-opt", "sound=12"},
     // Systems: an empty list takes the system folder's name in lower case.
-    {"empty list", {"s/ABC/x.BIN"}, nullptr, "s", {}, {"abc dev rom bin"}, {0, 9, 9},
+    {"empty list", {"s/ABC/x.BIN"}, nullptr, "s", {}, {"abc dev rom bin"}, {9, 9},
      "MESS|abc|x.BIN|" + kMess + R"(abc -dev "$\s\ABC\x.BIN")"},
     {"list name as stored, tree descended", {"s/NES_2/sub/G.nes"}, nullptr, "s", {"NES_2 nes"}, {"NES_2 cart nes"},
-     {2, 0, 0, 0}, "MESS|NES_2|G.nes|" + kMess + R"(NES_2 -cart "$\s\NES_2\sub\G.nes")"},
+     {0, 0, 0}, "MESS|NES_2|G.nes|" + kMess + R"(NES_2 -cart "$\s\NES_2\sub\G.nes")"},
     {"missing system folder draws again", {"s/abc/P.Zip+one.bin|two.bin|three.bin"}, nullptr, "s",
-     {"gone bin", "abc bin"}, kAbc, {4, 2, 3, 0, 7}, "MESS|abc|two.bin|" + kMess + R"(abc -dev "$\s\abc\P.Zip\two.bin")"},
-    {"member in a folder", {"s/abc/P.zip+sub/G.bin"}, nullptr, "s", kBin, kAbc, {0, 0, 0, 1},
-     "MESS|abc|sub/G.bin|" + kMess + R"(abc -dev "$\s\abc\P.zip\sub/G.bin")"},
-    {"member without an extension", {"s/abc/s.zip+readme|sub/"}, nullptr, "s", kBin, kAbc, {0, 0, 0, 0}, ""},
-    {"folder member", {"s/abc/s.zip+readme|sub/"}, nullptr, "s", kBin, kAbc, {0, 0, 0, 1}, ""},
-    {"archive shorter than its count", {"s/abc/s.zip:a.bin|!"}, nullptr, "s", kBin, kAbc, {0, 0, 0, 1}, ""},
-    {"not an archive", {"s/abc/s.zip"}, nullptr, "s", kBin, kAbc, {0, 0, 0}, ""},
-    {"empty folder on the way down", {"s/abc/empty/"}, nullptr, "s", {"abc bin", "abc rom"}, {}, {0, 0, 0}, ""},
-    {"empty system folder", {"s/abc/"}, nullptr, "s", {"abc bin", "abc rom"}, {}, {0, 1}, ""},
-    {"unknown system", {"s/abc/g.xyz"}, nullptr, "s", kBin, {}, {0, 0, 0}, ""},
-    {"no device takes the extension", {"s/abc/g.xyz"}, nullptr, "s", kBin, {"abc dev bin rom"}, {0, 0, 0}, ""},
-    {"link to nothing", {"s/abc/link.bin@"}, nullptr, "s", kBin, kAbc, {0, 0, 0}, ""},
-    {"MESS off", {"s/abc/x.bin"}, "r", nullptr, {}, kAbc, {0}, ""},
-    {"software folder not set", {"s/abc/x.bin"}, "r", "", {}, kAbc, {0}, ""},
-    {"new system draws are bounded", {"s/"}, nullptr, "s", {"g1 bin", "g2 bin"}, {}, vector<int>(102, 0), ""},
-    {"software root missing, empty list", {}, nullptr, "missing", {}, {}, {0}, ""},
+     {"gone bin", "abc bin"}, kAbc, {2, 3, 0, 7}, "MESS|abc|two.bin|" + kMess + R"(abc -dev "$\s\abc\P.Zip\two.bin")"},
+    {"member in a folder, no sound", {"s/abc/P.zip+sub/G.bin"}, nullptr, "s", kBin, kAbc, {0, 0, 1},
+     R"(MESS|abc|sub/G.bin|"E:\Sys\sys.exe" -biospath "E:\Sys\bios" -sound none -opt abc -dev "$\s\abc\P.zip\sub/G.bin")",
+     "-opt", "sound=40"},
+    {"member without an extension", {"s/abc/s.zip+readme|sub/"}, nullptr, "s", kBin, kAbc, {0, 0, 0}, ""},
+    {"folder member", {"s/abc/s.zip+readme|sub/"}, nullptr, "s", kBin, kAbc, {0, 0, 1}, ""},
+    {"archive shorter than its count", {"s/abc/s.zip:a.bin|!"}, nullptr, "s", kBin, kAbc, {0, 0, 1}, ""},
+    {"not an archive", {"s/abc/s.zip"}, nullptr, "s", kBin, kAbc, {0, 0}, ""},
+    {"empty folder on the way down", {"s/abc/empty/"}, nullptr, "s", {"abc bin", "abc rom"}, {}, {0, 0}, ""},
+    {"empty system folder", {"s/abc/"}, nullptr, "s", {"abc bin", "abc rom"}, {}, {1}, ""},
+    {"unknown system", {"s/abc/g.xyz"}, nullptr, "s", kBin, {}, {0, 0}, ""},
+    {"no device takes the extension", {"s/abc/g.xyz"}, nullptr, "s", kBin, {"abc dev bin rom"}, {0, 0}, ""},
+    {"link to nothing", {"s/abc/link.bin@"}, nullptr, "s", kBin, kAbc, {0, 0}, ""},
+    {"MESS off", {"s/abc/x.bin"}, "r", nullptr, {}, kAbc, {}, ""},
+    {"software folder not set", {"s/abc/x.bin"}, "r", "", {}, kAbc, {}, ""},
+    {"new system draws are bounded", {"s/"}, nullptr, "s", {"g1 bin", "g2 bin"}, {}, vector<int>(101, 0), ""},
+    {"software root missing, empty list", {}, nullptr, "missing", {}, {}, {}, ""},
     // Names that do not fit are refused, never cut; names that could add
     // options or break the quoting are refused.
     {"system folder of 70 characters", {"s/" + string(70, 's') + "/g.bin"}, nullptr, "s", {},
-     {string(70, 's') + " dev bin"}, {0, 0}, ""},
+     {string(70, 's') + " dev bin"}, {0}, ""},
     {"member name beyond 1023 characters", {"s/abc/b.zip:" + string(1100, 'm') + ".bin"}, nullptr, "s", kBin, kAbc,
-     {0, 0, 0, 0}, ""},
-    {"system folder with a blank", {"s/a -x/g.bin"}, nullptr, "s", {}, {"a dev bin"}, {0, 0, 0}, ""},
-    {"device name with a dash", {"s/abc/g.bin"}, nullptr, "s", {}, {"abc cart-2 bin"}, {0, 0, 0}, ""},
-    {"device name with an underscore", {"s/abc/g.bin"}, nullptr, "s", {}, {"abc cart_2 bin"}, {0, 0, 0},
+     {0, 0, 0}, ""},
+    {"system folder with a blank", {"s/a -x/g.bin"}, nullptr, "s", {}, {"a dev bin"}, {0, 0}, ""},
+    {"device name with a dash", {"s/abc/g.bin"}, nullptr, "s", {}, {"abc cart-2 bin"}, {0, 0}, ""},
+    {"device name with an underscore", {"s/abc/g.bin"}, nullptr, "s", {}, {"abc cart_2 bin"}, {0, 0},
      "MESS|abc|g.bin|" + kMess + R"(abc -cart_2 "$\s\abc\g.bin")"},
-    {"member with a quote", {"s/abc/s.zip+a\" -x \"b.bin"}, nullptr, "s", {}, kAbc, {0, 0, 0, 0}, ""},
+    {"member with a quote", {"s/abc/s.zip+a\" -x \"b.bin"}, nullptr, "s", {}, kAbc, {0, 0, 0}, ""},
 };
 
 TEST(Choose, ScriptedDrawsOverRealTrees)
@@ -214,7 +254,17 @@ TEST(Choose, ScriptedDrawsOverRealTrees)
         strcpy(MessBiosPath, "E:\\Sys\\bios");
         strcpy(MameOption, row.option.c_str());
         strcpy(MessOption, row.option.c_str());
-        MameCheckOnlyPerfect = row.perfect;
+        for (const string &setting : Split(row.settings)) {
+            string value = setting.substr(setting.find('=') + 1);
+            MameCheckOnlyPerfect |= setting == "perfect";
+            MameShowNotWorking |= setting == "working";
+            MameParentsOnly |= setting == "parents";
+            SoundVolume = setting.compare(0, 6, "sound=") ? SoundVolume : std::stoi(value);
+            strcpy(setting.compare(0, 5, "list=") ? MameGameList + strlen(MameGameList) : MameGameList,
+                   setting.compare(0, 5, "list=") ? "" : (root + "\\" + value).c_str());
+            strcpy(setting.compare(0, 7, "catver=") ? MameCategoryFile + strlen(MameCategoryFile) : MameCategoryFile,
+                   setting.compare(0, 7, "catver=") ? "" : (root + "\\" + value).c_str());
+        }
         for (const string &line : row.systems)
             AppendMachineEntry(Split(line)[0].c_str(), Split(line)[1].c_str());
         reports.clear();

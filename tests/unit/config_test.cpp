@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/files.h"
+#include "config/choices_dialog.h"
 #include "config/controls.h"
 #include "config/dialog.h"
 #include "config/mame_ini.h"
@@ -226,6 +227,33 @@ TEST(Config, SavingAndLoadingBack)
             loaded += string(" ") + last->Name + " " + last->Extension;
         EXPECT_EQ(exact ? "683 last ext" : "682 sys1681 ext781", loaded);
     }
+
+    // The Choices dialog's values: categories one a line, stored ';'-separated.
+    Fresh();
+    boxes = {{IDC_GAME_LIST, "C:\\fav.ini"}, {IDC_SKIP_CATEGORIES, " Quiz \r\n\r\nCasino;Slot"}};
+    checked = 1;
+    ASSERT_TRUE(SaveChoices(nullptr, &kControls));
+    auto choices = [] {
+        ResetSettings();
+        EXPECT_EQ(0, ReadConfigurationInRegistry());
+        return string(MameGameList) + "|" + MameSkipCategories + "|" + std::to_string(MameParentsOnly) +
+               std::to_string(MameShowNotWorking) + std::to_string(SoundVolume);
+    };
+    EXPECT_EQ("C:\\fav.ini|Quiz;Casino;Slot|110", choices());
+    stored["MameSkipCategories"] = string(1, '\0');   // stored empty: nothing skipped
+    EXPECT_EQ("C:\\fav.ini||110", choices());
+    stored.erase("MameSkipCategories");                // missing: the usual ones
+    EXPECT_EQ("C:\\fav.ini|" + string(kDefaultSkipCategories) + "|110", choices());
+    failSet = "SoundVolume";
+    EXPECT_FALSE(SaveChoices(nullptr, &kControls));
+    EXPECT_EQ("Registry error: Error while writing SoundVolume to registry", messages.back());
+    // The settings file of the Linux edition takes the same names.
+    TempFolder folder;
+    SetSettingsFile(folder.Write("settings", "MameGameList=/fav\nSoundVolume=33\nMameParentsOnly=1\n").c_str());
+    SetSettingsStore(SettingsFileStore());
+    EXPECT_EQ("/fav|" + string(kDefaultSkipCategories) + "|1033", choices());
+    SetSettingsFile(nullptr);
+    SetSettingsStore(&kStore);
 }
 
 TEST(Config, FolderBesideTheChosenExecutableTooLongForItsBoxLeavesTheBox)

@@ -112,6 +112,7 @@ protected:
         snprintf(round.software, sizeof round.software, "%s", game.c_str());
         snprintf(round.command, sizeof round.command, "run %s", game.c_str());
         round.key = "MAME\t" + game;
+        round.romEntry = "roms\\" + game;
         CycleRoundReady(cycle, std::move(round));
     }
     bool Armed(int id) const { return session.timers.count(id) != 0; }
@@ -208,7 +209,10 @@ TEST_F(Cycle, WatchdogRefusesRepeatFailuresAndSlowsDownAfterFiveInARow)
 {
     session.diesAtStart = true;
     std::vector<int32_t> waits;
-    for (const char *game : {"a", "a", "b", "c", "d", "e", "f", "g", "h", "i", "j"}) {
+    // "gone" games end with exit code 2, files missing: broken at once, and
+    // no step towards the back-off.
+    for (const char *game : {"a", "a", "b", "gone1", "gone2", "c", "d", "e", "f", "g", "h", "i", "j"}) {
+        session.exitCode = strncmp(game, "gone", 4) == 0 ? 2 : 1;
         RoundUntilLaunch(game);
         Advance(2100);   // the starting wait, then the poll finds it gone
         if (Armed(kTimerRetry)) {
@@ -218,7 +222,13 @@ TEST_F(Cycle, WatchdogRefusesRepeatFailuresAndSlowsDownAfterFiveInARow)
     }
     EXPECT_EQ((std::vector<int32_t>{10000, 20000, 40000, 80000, 160000, 300000, 300000}), waits);
     EXPECT_EQ("searching:The emulator keeps exiting at once (last: j);request;", LastCalls(2));
-    EXPECT_EQ(std::vector<string>{"MAME\ta"}, session.requests.back().refused);
+    EXPECT_EQ((std::vector<string>{"MAME\ta", "MAME\tgone1", "MAME\tgone2"}),
+              session.requests.back().refused);
+    string broken;
+    for (const RoundRequest &request : session.requests)
+        for (const BrokenSet &set : request.broken)
+            broken += std::to_string(set.mameOrMess) + set.romEntry + ";";
+    EXPECT_EQ("1roms\\gone1;1roms\\gone2;", broken);
 
     // Gone after 4,999 ms is still a failed start; a start that lasts 5 s
     // resets the watchdog: no note, no waiting.
@@ -233,6 +243,12 @@ TEST_F(Cycle, WatchdogRefusesRepeatFailuresAndSlowsDownAfterFiveInARow)
     }
     EXPECT_EQ("searching:;request;", LastCalls(2));
     EXPECT_FALSE(Armed(kTimerRetry));
+    // What the choice found broken so far is said under "Searching...".
+    Round none;
+    none.brokenSets = 3;
+    CycleRoundReady(cycle, std::move(none));
+    Advance(100);
+    EXPECT_EQ("searching:3 sets found broken so far;request;", LastCalls(2));
 }
 
 TEST_F(Cycle, RunEndedByTheSessionIsNoFailedStart)

@@ -18,6 +18,7 @@
 #include "emulator/facts.h"
 #include "emulator/report.h"
 #include "emulator/runner.h"
+#include "emulator/sets.h"
 
 using std::string;
 
@@ -78,18 +79,24 @@ protected:
 
 TEST_F(Facts, AnswersEqualTheScansOfTheReportInThisSessionAndTheNext)
 {
-    const std::map<string, string> expected = {   // known, BIOS, device, runnable, parent
-        {"nes", "1001 "}, {"a2600", "1001 "}, {"apple2e", "1001 "}, {"NEOGEO", "1101 "},
-        {"qsound", "1010 "}, {"pacman", "1001 puckman"}, {"nosuchgame", "0001 "}};
+    // known, BIOS, device, runnable, screen, mechanical, preliminary, parent, romof, disks
+    const std::map<string, string> expected = {
+        {"nes", "1001100   "}, {"a2600", "1001100   "}, {"apple2e", "1001100   "},
+        {"NEOGEO", "1101100   "}, {"qsound", "1010000   "}, {"pacman", "1001100 puckman puckman "},
+        {"nosuchgame", "0001100   "}, {"30test", "1001000   "}, {"2mindril", "1001111   "},
+        {"area51mx", "1001100   area51mx"}, {"a51mxr3k", "1001100 area51mx area51mx area51mx"}};
     for (bool session : {false, true}) {
         size_t queries = commands.size();
         for (const auto &[name, attributes] : expected) {
             SCOPED_TRACE(name + (session ? " from the file" : " from a query"));
             ASSERT_TRUE(GetMachineFacts(folder, "mame", name.c_str(), &facts, &cached));
             EXPECT_EQ(session, cached);
-            char got[80];
-            snprintf(got, sizeof got, "%d%d%d%d %s", facts.known, facts.bios, facts.device,
-                     facts.runnable, facts.cloneOf.c_str());
+            char got[160];
+            snprintf(got, sizeof got, "%d%d%d%d%d%d%d %s %s ", facts.known, facts.bios,
+                     facts.device, facts.runnable, facts.screen, facts.mechanical,
+                     facts.preliminary, facts.cloneOf.c_str(), facts.romOf.c_str());
+            for (const string &disk : facts.disks)
+                strcat(got, disk.c_str());
             EXPECT_EQ(attributes, got);
 
             string report = RealReport(name).substr(0, kRunnerOutputBytes - 1);
@@ -126,7 +133,7 @@ TEST_F(Facts, DamagedOrStaleCacheIsIgnoredAndRewritten)
     auto later = [&] { std::filesystem::last_write_time(exe, std::filesystem::last_write_time(exe) + std::chrono::seconds(1)); };
     for (const auto &[text, change] : std::vector<std::pair<string, char>>{
              {good.substr(0, good.size() / 2), 0}, {good.substr(0, good.rfind("end")), 0}, {string(), 0},
-             {"quillmere machine facts 2" + good.substr(good.find('\n')), 0}, {string("\x89PNG\0%zz\t\n", 11), 0},
+             {"quillmere machine facts 1" + good.substr(good.find('\n')), 0}, {string("\x89PNG\0%zz\t\n", 11), 0},
              {string(good).replace(good.find(parent), parent.size(), "\t../x\t"), 0},   // a parent that is no name
              {good, 't'}, {good, 's'} /* a new version of the emulator */}) {
         SCOPED_TRACE(text);
@@ -196,6 +203,26 @@ TEST_F(Facts, TwoWorkersAtOnce)
     work(false);
     other.join();
     EXPECT_EQ(0, wrong.load());
+}
+
+TEST_F(Facts, RealVerifyRomsOncePerSetUntilItsEntryChanges)
+{
+    SetCommandRunner(nullptr);
+    TempFolder roms("facts_roms_");
+    // Pong has no ROM files: good; Pac-Man's empty archive: broken (exit code 2).
+    for (const char *set : {"pong.zip", "pacman.zip"})
+        roms.Write(set, "");
+    for (int pass = 0; pass < 3; ++pass) {
+        SCOPED_TRACE(pass);
+        long before = RomVerificationsRun();
+        EXPECT_EQ(1, VerifyRomSet("/usr/games", "mame", roms.path().c_str(), "pong.zip", "pong"));
+        EXPECT_EQ(0, VerifyRomSet("/usr/games", "mame", roms.path().c_str(), "pacman.zip", "pacman"));
+        EXPECT_EQ(pass == 0 ? 2 : pass == 2 ? 1 : 0, RomVerificationsRun() - before);
+        NextSession();
+        if (pass == 1)   // a set that changes is judged anew
+            roms.Write("pacman.zip", "PK");
+    }
+    EXPECT_GE(BrokenSetsFound(), 1);
 }
 
 }  // namespace

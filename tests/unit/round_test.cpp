@@ -1,7 +1,8 @@
 // The round worker under the sanitizers: when the session ends while a query
 // hangs, the worker stops at once and no child is left; a picture too large
-// for the memory left costs the round its picture only. (Refused choices are
-// seen end to end: tests/e2e/test_rounds.py.)
+// for the memory left costs the round its picture only; after a search that
+// met broken sets the worker judges the folder's other sets while the game
+// runs. (Refused choices are seen end to end: tests/e2e/test_rounds.py.)
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -10,6 +11,8 @@
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fstream>
+#include <mutex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -76,7 +79,8 @@ TEST(RoundWorker, PictureTooLargeForMemoryCostsTheRoundItsPictureOnly)
     folder.Folder("snap");
     CommandOutput("convert -size 2000x1000 xc:blue PNG24:'" + folder.File("snap/game.png") + "'");   // 6 MB decoded
     SetCommandRunner([](char *, char *output) {
-        return snprintf(output, kRunnerOutputBytes, "<machine name=\"game\"><driver status=\"good\"/>"), 0;
+        ReportRunExitCode(0);   // -verifyroms: a good set
+        return snprintf(output, kRunnerOutputBytes, "<machine name=\"game\"><display/><driver status=\"good\"/>"), 0;
     });
     for (auto [limit, width] : {std::make_pair(SIZE_MAX, 2000), std::make_pair(size_t{1} << 20, 0)}) {
         failAllocationsAbove = limit;
@@ -108,5 +112,65 @@ TEST(RoundWorker, StopsAtOnceWhileAQueryHangsAndLeavesNoChild)
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
     EXPECT_FALSE(HasChild());
     EXPECT_TRUE(waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD) << "a zombie is left";
+    ResetSettings();
+}
+
+namespace {
+
+std::mutex verifiedMutex;
+std::set<string> verified;   // sets the stub's -verifyroms was asked about
+
+// A MAME that finds every set broken.
+int StubMame(char *command, char *output)
+{
+    string line = command, name = line.substr(line.rfind(' ') + 1);
+    snprintf(output, kRunnerOutputBytes,
+             "<machine name=\"%s\"><display/><driver status=\"good\"/></machine>", name.c_str());
+    if (line.find(" -verifyroms ") != string::npos) {
+        std::lock_guard<std::mutex> lock(verifiedMutex);
+        verified.insert(name);
+        ReportRunExitCode(2);
+    }
+    return 0;
+}
+
+size_t Verified()
+{
+    std::lock_guard<std::mutex> lock(verifiedMutex);
+    return verified.size();
+}
+
+}  // namespace
+
+TEST(RoundWorker, JudgesTheFolderAheadBetweenRoundsAfterMeetingBrokenSets)
+{
+    TempFolder folder;
+    for (int i = 0; i < 5; ++i)
+        folder.Write("roms/broken" + std::to_string(i) + ".zip", "");
+    folder.Write("mame", "");
+    ResetSettings();
+    snprintf(MamePath, sizeof MamePath, "%s", folder.path().c_str());
+    strcpy(MameExe, "mame");
+    snprintf(MameRomsPath, sizeof MameRomsPath, "%s/roms", folder.path().c_str());
+    SetCommandRunner(StubMame);
+
+    RoundWorker worker;
+    ASSERT_TRUE(worker.Start([](void *) {}, nullptr, 7));
+    worker.Request(RoundRequest());
+    Round round;
+    auto start = std::chrono::steady_clock::now();
+    while (!worker.Take(&round) && std::chrono::steady_clock::now() - start < std::chrono::seconds(30))
+        usleep(1000);
+    EXPECT_FALSE(round.chosen);
+    EXPECT_EQ(5, round.brokenSets);
+    // No request more: sets that come meanwhile are judged all the same,
+    // until a run of draws meets only known ones.
+    for (int i = 5; i < 40; ++i)
+        folder.Write("roms/broken" + std::to_string(i) + ".zip", "");
+    while (Verified() < 30 && std::chrono::steady_clock::now() - start < std::chrono::seconds(60))
+        usleep(10000);
+    EXPECT_LE(30u, Verified());
+    EXPECT_TRUE(worker.Stop(1000));
+    SetCommandRunner(nullptr);
     ResetSettings();
 }

@@ -85,6 +85,12 @@ TEST(RunnerWin, StreamsLimitsAndTimeLimit)
         EXPECT_LT(run.milliseconds, 10000u);
         EXPECT_TRUE(row.result != kRunnerTimeout || ChildEnded());
     }
+    // A command whose answer is its exit code.
+    std::vector<char> child(1024), out(kRunnerOutputBytes);
+    snprintf(child.data(), child.size(), "\"%schildwriter.exe\" text x exit 7", ExecutableFolder().c_str());
+    int code = -1;
+    EXPECT_EQ(0, RunForExitCode(child.data(), out.data(), 5000, &code));
+    EXPECT_EQ(7, code);
     char line[1024] = "\"C:\\no\\such\\folder\\mame.exe\" -listxml pacman";
     char output[kRunnerOutputBytes] = "stale text from an earlier query";
     EXPECT_EQ(9, SilentCreateProcess(line, output));
