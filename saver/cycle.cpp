@@ -1,6 +1,7 @@
 #include "saver/cycle.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "base/format.h"
@@ -125,7 +126,9 @@ void Poll(RunCycle &cycle)
         return;
     Kill(cycle, {kTimerEndRun, kTimerPoll, kTimerStart});
     JudgeLaunch(cycle);
-    P(cycle).PaintSearching(P(cycle).context, cycle.note[0] ? cycle.note : cycle.brokenNote);
+    P(cycle).PaintSearching(P(cycle).context, cycle.note[0]      ? cycle.note
+                                              : cycle.deadEnd[0] ? cycle.deadEnd
+                                                                 : cycle.brokenNote);
     if (cycle.backoffMs > 0) {
         Arm(cycle, kTimerRetry, cycle.backoffMs);
         return;
@@ -208,10 +211,16 @@ void CycleRoundReady(RunCycle &cycle, Round round)
                                          : "%ld sets found broken so far",
                    round.brokenSets);
     if (!round.chosen) {
-        // "Searching..." stays up; the next poll tries again.
+        if (round.deadEnd[0] && strcmp(round.deadEnd, cycle.deadEnd) != 0) {
+            CopyText(cycle.deadEnd, sizeof cycle.deadEnd, round.deadEnd);
+            P(cycle).TellDeadEnd(P(cycle).context, cycle.deadEnd);
+        }
+        // "Searching..." stays up, saying why when it knows; the next poll
+        // tries again.
         Arm(cycle, kTimerPoll, cycle.timers.poll);
         return;
     }
+    cycle.deadEnd[0] = '\0';
     cycle.current = std::move(round);
     CopyText(cycle.exe, sizeof cycle.exe, cycle.current.exe);
     cycle.recent.push_front(cycle.current.key);

@@ -40,6 +40,9 @@ struct CyclePlatform {
     bool (*LaunchedRunning)(void *context);
     // The searching screen; note, when not empty, is a short line under it.
     void (*PaintSearching)(void *context, const char *note);
+    // Says once, where the user can read it later (standard error), why
+    // nothing can be launched.
+    void (*TellDeadEnd)(void *context, const char *why);
     // The round's picture under its title card.
     void (*PaintRound)(void *context, const Round &round);
     // A black screen for the rest of the session; the display may now sleep.
@@ -102,6 +105,7 @@ struct RunCycle {
     int32_t backoffMs = 0;
     char note[256] = "";          // why the tries are slowed down
     char brokenNote[256] = "";    // how many sets the choice found broken
+    char deadEnd[256] = "";       // why nothing can be chosen at all
     std::vector<BrokenSet> broken;         // launches that ended for missing files, not yet sent
     std::map<std::string, int> failures;
     std::vector<std::string> refused;      // failed too often: not chosen again

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
+#include <string>
 #include <new>
 
 #include "base/files.h"
@@ -181,6 +183,47 @@ bool ScreenChoice(void *context, int mameOrMess, const char *machine, const char
     return true;
 }
 
+// The entries of folder but "." and ".."; -1 when it cannot be opened.
+long EntriesIn(const char *folder)
+{
+    DIR *listing = OpenFolder(folder);
+    if (!listing)
+        return -1;
+    long count = 0;
+    while (dirent *entry = readdir(listing))
+        count += strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0;
+    closedir(listing);
+    return count;
+}
+
+// Why a side that is set up can show nothing (its folder missing, empty, or
+// every set in it broken); empty when it may still show something.
+std::string SideDeadEnd(const char *folderName, const char *folder, long broken)
+{
+    char why[256] = "";
+    long entries = folder[0] ? EntriesIn(folder) : 0;
+    if (!folder[0])
+        FormatText(why, sizeof why, "No %s is set", folderName);
+    else if (entries < 0)
+        FormatText(why, sizeof why, "The %s %.120s cannot be opened", folderName, folder);
+    else if (entries == 0)
+        FormatText(why, sizeof why, "The %s %.120s is empty", folderName, folder);
+    else if (broken >= entries)
+        FormatText(why, sizeof why, "Every set in %.120s was found broken", folder);
+    return why;
+}
+
+// Why nothing can be chosen at all, when every side that is set up is at a
+// dead end; empty when a choice may still succeed.
+std::string DeadEnd(long broken)
+{
+    std::string mame = MamePath[0] ? SideDeadEnd("ROM folder", MameRomsPath, broken) : "";
+    std::string mess = MessPath[0] ? SideDeadEnd("software folder", MessSoftwarePath, -1) : "";
+    if ((MamePath[0] && mame.empty()) || (MessPath[0] && mess.empty()))
+        return "";
+    return mame + (mame.empty() || mess.empty() ? "" : "; ") + mess;
+}
+
 }   // namespace
 
 Round PrepareRound(const RoundRequest &request)
@@ -210,8 +253,10 @@ Round PrepareRound(const RoundRequest &request)
     }
     SetChoiceFilter(nullptr, nullptr);
     round.brokenSets = BrokenSetsFound();
-    if (!round.chosen)
+    if (!round.chosen) {
+        CopyText(round.deadEnd, sizeof round.deadEnd, DeadEnd(round.brokenSets).c_str());
         return round;
+    }
     round.romEntry = ChosenRomEntry();
     round.mameOrMess = MameOrMess;
     round.key = RoundKey(round.mameOrMess, round.machine, round.software);

@@ -30,6 +30,7 @@ struct Round {
     std::string key;                    // the machine and software, as RoundKey names them
     std::string romEntry;               // where the machine's files are (ChosenRomEntry)
     long brokenSets = 0;                // sets the worker has found broken so far
+    char deadEnd[256] = "";             // not chosen: why nothing can be, when that is known
     RoundPicture picture;               // empty when no picture was found or could be read
 };
 

@@ -49,6 +49,11 @@ bool Present(void *, const char *exe)
     return EmulatorPresent(exe);
 }
 
+// A screen saver has no console: the splash's note is all the user reads.
+void TellDeadEnd(void *, const char *)
+{
+}
+
 void PaintSearching(void *, const char *note)
 {
     PaintSearchingScreen(sessionWindow, note, keysNote);
@@ -116,10 +121,10 @@ void LeaveLaunched(void *)
 const CyclePlatform kPlatform = {nullptr,        Now,
                                  ArmTimer,       StopTimer,
                                  Present,        LaunchedRunning,
-                                 PaintSearching, PaintRound,
-                                 PaintDark,      Launch,
-                                 RunTime,        ExitCode,
-                                 AskToClose,
+                                 PaintSearching, TellDeadEnd,
+                                 PaintRound,     PaintDark,
+                                 Launch,         RunTime,
+                                 ExitCode,       AskToClose,
                                  SessionRequestRound, SessionCancelRound,
                                  EndSession,     Pause,
                                  EndLaunched,    LeaveLaunched};

@@ -101,6 +101,11 @@ void ToFront()
     XSetInputFocus(session.display, session.window, RevertToPointerRoot, CurrentTime);
 }
 
+void TellDeadEnd(void *, const char *why)
+{
+    fprintf(stderr, "quillmere: %s\n", why);
+}
+
 void PaintSearching(void *, const char *note)
 {
     ToFront();
@@ -191,10 +196,10 @@ void LeaveLaunched(void *)
 const CyclePlatform kPlatform = {nullptr,        Now,
                                  ArmTimer,       StopTimer,
                                  Present,        LaunchedRunning,
-                                 PaintSearching, PaintRound,
-                                 PaintDark,      Launch,
-                                 RunTime,        ExitCode,
-                                 AskToClose,
+                                 PaintSearching, TellDeadEnd,
+                                 PaintRound,     PaintDark,
+                                 Launch,         RunTime,
+                                 ExitCode,       AskToClose,
                                  SessionRequestRound, SessionCancelRound,
                                  EndSession,     Pause,
                                  EndLaunched,    LeaveLaunched};

@@ -207,11 +207,25 @@ def test_backspace_ends_the_session_and_leaves_the_game_running(start):
     os.waitpid(pid, 0)
 
 
-def test_searching_stays_without_games_and_another_key_ends_the_session(start, tmp_path):
-    saver = start(['run', '--settings', str(tmp_path / 'home/.config/quillmere/settings')], games=())
-    wait_for(lambda: count(saver.shot('searching'), GREEN) > 2000, 10, '"Searching..." in green')
+@pytest.mark.parametrize('games,settings,why', [
+    ((), None, 'The ROM folder {roms} cannot be opened'),
+    (('pacman',), None, 'Every set in {roms} was found broken'),   # its files are missing
+    ((), 'MamePath=/usr/games/mame\nMameRomsPath={empty}\n', 'The ROM folder {empty} is empty'),
+    ((), 'MamePath=/usr/games/mame\n', 'No ROM folder is set')], ids=['missing', 'broken', 'empty', 'unset'])
+def test_a_dead_end_says_why_under_searching_and_another_key_ends_the_session(start, tmp_path, games, settings, why):
+    (tmp_path / 'empty').mkdir()
+    settings = settings and settings.format(empty=tmp_path / 'empty')
+    saver = start(['run', '--settings', str(tmp_path / 'home/.config/quillmere/settings')], games=games,
+                  settings=settings)
+    why = 'quillmere: ' + why.format(roms=tmp_path / 'roms', empty=tmp_path / 'empty')
+    wait_for(lambda: why in saver.log.read_text().splitlines(), 60, why)
+    shot = wait_for(lambda: (lambda s: count(s, GREEN, (0, 470, 1024, 600)) > 200 and s)(saver.shot('dead-end')), 10,
+                    'the reason under "Searching..."')
+    assert count(shot, GREEN, (0, 0, 1024, 470)) > 2000, '"Searching..." in green'
     saver.x('key', 'a')
     saver.finish(3)
+    assert saver.log.read_text().splitlines().count(why) == 1, 'said once'
+
 
 
 @pytest.mark.parametrize('end', ['Escape', 'Pause', 'a', 'SIGTERM'])

@@ -47,6 +47,7 @@ const CyclePlatform kFake = {
     [](void *, const char *) { return fake->running || fake->users; },
     [](void *) { return fake->running; },
     [](void *, const char *note) { fake->Log(string("searching:") + note); },
+    [](void *, const char *why) { fake->Log(string("tell:") + why); },
     [](void *, const Round &round) { fake->Log("paint:" + round.key); },
     [](void *) { fake->Log("dark"); },
     [](void *, const Round &round) {
@@ -249,6 +250,17 @@ TEST_F(Cycle, WatchdogRefusesRepeatFailuresAndSlowsDownAfterFiveInARow)
     CycleRoundReady(cycle, std::move(none));
     Advance(100);
     EXPECT_EQ("searching:3 sets found broken so far;request;", LastCalls(2));
+    // A dead end is said there instead, and told once however often it is met.
+    for (int i = 0; i < 2; ++i) {
+        Round dead;
+        dead.brokenSets = 3;
+        snprintf(dead.deadEnd, sizeof dead.deadEnd, "The ROM folder r is empty");
+        CycleRoundReady(cycle, std::move(dead));
+        Advance(100);
+    }
+    EXPECT_EQ("tell:The ROM folder r is empty;searching:The ROM folder r is empty;request;"
+              "searching:The ROM folder r is empty;request;",
+              LastCalls(5));
 }
 
 TEST_F(Cycle, RunEndedByTheSessionIsNoFailedStart)

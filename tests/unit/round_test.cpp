@@ -163,6 +163,7 @@ TEST(RoundWorker, JudgesTheFolderAheadBetweenRoundsAfterMeetingBrokenSets)
         usleep(1000);
     EXPECT_FALSE(round.chosen);
     EXPECT_EQ(5, round.brokenSets);
+    EXPECT_EQ("Every set in " + folder.path() + "/roms was found broken", string(round.deadEnd));
     // No request more: sets that come meanwhile are judged all the same,
     // until a run of draws meets only known ones.
     for (int i = 5; i < 40; ++i)
@@ -172,5 +173,36 @@ TEST(RoundWorker, JudgesTheFolderAheadBetweenRoundsAfterMeetingBrokenSets)
     EXPECT_LE(30u, Verified());
     EXPECT_TRUE(worker.Stop(1000));
     SetCommandRunner(nullptr);
+    ResetSettings();
+}
+
+TEST(RoundWorker, NothingToChooseSaysWhy)
+{
+    TempFolder folder;
+    folder.Write("mame", "");
+    folder.Folder("empty");
+    folder.Folder("soft/nes");
+    const string f = folder.path();
+    struct Row {
+        string roms, software, why;
+    } rows[] = {
+        {"", "", "No ROM folder is set; No software folder is set"},
+        {f + "/none", "", "The ROM folder " + f + "/none cannot be opened; No software folder is set"},
+        {f + "/empty", f + "/empty", "The ROM folder " + f + "/empty is empty; The software folder " + f + "/empty is empty"},
+        {f + "/empty", f + "/soft", ""},   // a system folder: MESS may yet find something
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.roms + "|" + row.software);
+        ResetSettings();
+        for (char *path : {MamePath, MessPath})
+            snprintf(path, kTextSetting, "%s", f.c_str());
+        strcpy(MameExe, "mame");
+        strcpy(MessExe, "mame");
+        snprintf(MameRomsPath, kTextSetting, "%s", row.roms.c_str());
+        snprintf(MessSoftwarePath, kTextSetting, "%s", row.software.c_str());
+        Round round = PrepareRound(RoundRequest());
+        EXPECT_FALSE(round.chosen);
+        EXPECT_EQ(row.why, string(round.deadEnd));
+    }
     ResetSettings();
 }
