@@ -4,13 +4,20 @@
 # unless /NOACTIVATE is given. /S installs (and uninstalls) silently.
 #
 #   makensis -DBUILD_DIR=../build/win64 -DOUTFILE=../build/Quillmere-setup.exe installer/quillmere.nsi
+#   makensis -DX86 -DBUILD_DIR=../build/win32 -DOUTFILE=../build/Quillmere-setup-x86.exe installer/quillmere.nsi
 #
 # makensis works from this script's folder, so relative paths start here.
-# The normal build runs this for the win64 configuration.
+# The normal build runs this for the win64 configuration, and with -DX86 for
+# the win32 one.
 
-# A 64-bit installer: it carries the 64-bit saver, writes the 64-bit registry
-# view and sees the real system folder.
+# A 64-bit installer carries the 64-bit saver, writes the 64-bit registry
+# view and sees the real system folder; the x86 one does the same on 32-bit
+# Windows, and sends a 64-bit Windows to the 64-bit installer.
+!ifdef X86
+Target x86-unicode
+!else
 Target amd64-unicode
+!endif
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 ManifestDPIAware true
@@ -39,10 +46,15 @@ ManifestDPIAware true
 !include FileFunc.nsh
 !include LogicLib.nsh
 !include WinMessages.nsh
+!include x64.nsh
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
+!ifdef X86
+InstallDir "$PROGRAMFILES\${PRODUCT}"
+!else
 InstallDir "$PROGRAMFILES64\${PRODUCT}"
+!endif
 # Installing again goes where the last installation went.
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 BrandingText "${PRODUCT} ${VERSION}"
@@ -155,14 +167,22 @@ Function EndRunningSavers
     System::Call 'kernel32::GetCurrentProcessId() i .r0'
     System::Call 'kernel32::ProcessIdToSessionId(i r0, *i .r1)'
     System::Call 'kernel32::CreateToolhelp32Snapshot(i ${TH32CS_SNAPPROCESS}, i 0) p .r2'
-    # PROCESSENTRY32W on x64: size, usage, id, padding, heap id, module id,
-    # threads, parent id, priority, flags, the executable's name (260 WCHARs).
-    System::Alloc 568
+    # PROCESSENTRY32W: size, usage, id, (on x64 padding,) heap id (a pointer's
+    # size), module id, threads, parent id, priority, flags, the executable's
+    # name (260 WCHARs).
+!ifdef X86
+    !define /redef ENTRY_SIZE 556
+    !define /redef ENTRY_FIELDS "i, i, i .r5, i, i, i, i, i, i, &w260 .r6"
+!else
+    !define /redef ENTRY_SIZE 568
+    !define /redef ENTRY_FIELDS "i, i, i .r5, i, l, i, i, i, i, i, &w260 .r6"
+!endif
+    System::Alloc ${ENTRY_SIZE}
     Pop $3
-    System::Call '*$3(i 568)'
+    System::Call '*$3(i ${ENTRY_SIZE})'
     System::Call 'kernel32::Process32FirstW(p r2, p r3) i .r4'
     ${DoWhile} $4 <> 0
-        System::Call '*$3(i, i, i .r5, i, l, i, i, i, i, i, &w260 .r6)'
+        System::Call '*$3(${ENTRY_FIELDS})'
         System::Call 'kernel32::ProcessIdToSessionId(i r5, *i .r0)'
         ${If} $6 == "Quillmere.scr"
         ${AndIf} $0 = $1
@@ -231,6 +251,15 @@ Function EndSaver
 FunctionEnd
 
 Function .onInit
+!ifdef X86
+    # Its saver would land in SysWOW64, where the 64-bit display settings
+    # never look.
+    ${If} ${RunningX64}
+        MessageBox MB_ICONSTOP|MB_OK "This is the installer for 32-bit Windows: run Quillmere-setup.exe on 64-bit Windows." /SD IDOK
+        SetErrorLevel 2
+        Quit
+    ${EndIf}
+!endif
     ${GetParameters} $0
     ClearErrors
     ${GetOptions} $0 "/NOACTIVATE" $1

@@ -53,11 +53,13 @@ count_xml "$results/native.xml" $rc
 [ $rc -eq 0 ] || grep -E '^\[  FAILED|Failure|ERROR' "$results/native.log" | head -40
 
 echo "== 32-bit build"
-if file build/win32/Quillmere.scr | grep -q 'PE32 executable (GUI) Intel 80386'; then
-    passed=$((passed + 1)); echo "build/win32/Quillmere.scr is a PE32 GUI executable"
-else
-    failed=$((failed + 1)); echo "FAILED: build/win32/Quillmere.scr: $(file build/win32/Quillmere.scr)"
-fi
+for exe in build/win32/Quillmere.scr build/Quillmere-setup-x86.exe; do
+    if file "$exe" | grep -q 'PE32 executable (GUI) Intel 80386'; then
+        passed=$((passed + 1)); echo "$exe is a PE32 GUI executable"
+    else
+        failed=$((failed + 1)); echo "FAILED: $(file "$exe")"
+    fi
+done
 echo "== 64-bit build imports only system DLLs"
 imports=$(x86_64-w64-mingw32-objdump -p build/win64/Quillmere.scr | awk '/DLL Name:/ {print tolower($3)}' | sort -u | tr '\n' ' ')
 foreign=
