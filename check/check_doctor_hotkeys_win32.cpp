@@ -27,17 +27,7 @@ void CheckHotKeys()
         }
         ++id;
     }
-    if (held.empty()) {
-        Say(Level::Ok, "hot keys", "Escape, Pause and Backspace are free for the saver.");
-        return;
-    }
-    Say(Level::Warn, "hot keys",
-        Text("%s %s held by another program (error %lu): while an emulator runs, %s the "
-             "saver; end a session with a key press on its splash, or free the key in the "
-             "program that holds it.",
-             Names(held).c_str(), held.size() == 1 ? "is" : "are",
-             static_cast<unsigned long>(error),
-             held.size() == 1 ? "it does not reach" : "they do not reach"));
+    SayHeldKeys(held, Text("error %lu", static_cast<unsigned long>(error)));
 }
 
 }   // namespace doctor

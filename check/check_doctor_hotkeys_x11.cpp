@@ -41,16 +41,7 @@ void CheckHotKeys()
     for (int i = 0; i < kX11HotKeyCount; ++i)
         if (held & (1u << i))
             names.push_back(kX11HotKeyNames[i]);
-    if (names.empty()) {
-        Say(Level::Ok, "hot keys", "Escape, Pause and Backspace are free for the saver.");
-        return;
-    }
-    Say(Level::Warn, "hot keys",
-        Text("%s %s held by another program (a window manager's shortcut, say): while an "
-             "emulator has the keyboard, %s the saver; end a session with a key press on its "
-             "splash, or free the key in that program's settings.",
-             Names(names).c_str(), names.size() == 1 ? "is" : "are",
-             names.size() == 1 ? "it does not reach" : "they do not reach"));
+    SayHeldKeys(names, "a window manager's shortcut, say");
 }
 
 }   // namespace doctor

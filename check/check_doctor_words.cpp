@@ -161,4 +161,19 @@ std::string Setting(const char *value)
     return Text("%s in the settings file %s", value, SettingsFile());
 }
 
+void SayHeldKeys(const std::vector<std::string> &held, const std::string &why)
+{
+    if (held.empty()) {
+        Say(Level::Ok, "hot keys", "Escape, Pause and Backspace are free for the saver.");
+        return;
+    }
+    bool one = held.size() == 1;
+    Say(Level::Warn, "hot keys",
+        Text("%s %s held by another program (%s): while an emulator has the keyboard, %s the "
+             "saver; end a session with a key press on its splash, or free the key in the "
+             "program that holds it.",
+             Names(held).c_str(), one ? "is" : "are", why.c_str(),
+             one ? "it does not reach" : "they do not reach"));
+}
+
 }   // namespace doctor

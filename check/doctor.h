@@ -112,5 +112,8 @@ void CheckArtwork(const Emulator &mame, const RomSample &roms, const Emulator &m
 void CheckTimers();
 // Whether the session's hot keys can be taken on this desktop.
 void CheckHotKeys();
+// The hot keys finding: held names the keys another program holds, why says
+// how (an error code, a likely owner).
+void SayHeldKeys(const std::vector<std::string> &held, const std::string &why);
 
 }   // namespace doctor
