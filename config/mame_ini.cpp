@@ -1,43 +1,71 @@
 #include "config/mame_ini.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <initializer_list>
+
+namespace {
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+// The folders of one ';'-separated value, each with a leading $HOME or ~
+// turned into home (and left out when home is needed but empty).
+std::vector<std::string> SplitFolders(const std::string &value, const std::string &home)
+{
+    std::vector<std::string> folders;
+    size_t start = 0;
+    while (start <= value.size()) {
+        size_t end = value.find(';', start);
+        if (end == std::string::npos)
+            end = value.size();
+        std::string folder = value.substr(start, end - start);
+        start = end + 1;
+        for (const char *prefix : {"$HOME", "~"}) {
+            size_t length = strlen(prefix);
+            if (folder.compare(0, length, prefix) == 0 &&
+                (folder.size() == length || folder[length] == '/')) {
+                folder = home.empty() ? "" : home + folder.substr(length);
+                break;
+            }
+        }
+        if (!folder.empty())
+            folders.push_back(folder);
+    }
+    return folders;
+}
+
+}   // namespace
 
 std::vector<std::string> MameIniFoldersIn(const std::string &iniText, const char *key,
                                           const std::string &home)
 {
-    std::istringstream lines(iniText);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream words(line);
-        std::string first, value;
-        if (!(words >> first) || first != key)
+    const size_t keyLength = strlen(key);
+    for (size_t at = 0; at < iniText.size();) {
+        size_t end = iniText.find('\n', at);
+        if (end == std::string::npos)
+            end = iniText.size();
+        std::string line = iniText.substr(at, end - at);
+        at = end + 1;
+        size_t first = 0;
+        while (first < line.size() && IsBlank(line[first]))
+            ++first;
+        // The key is the line's first word, whole.
+        if (line.compare(first, keyLength, key) != 0 || first + keyLength >= line.size() ||
+            !IsBlank(line[first + keyLength]))
             continue;
-        std::getline(words >> std::ws, value);
-        while (!value.empty() && (value.back() == '\r' || value.back() == ' ' || value.back() == '\t'))
-            value.pop_back();
+        size_t from = first + keyLength, to = line.size();
+        while (from < to && IsBlank(line[from]))
+            ++from;
+        while (to > from && IsBlank(line[to - 1]))
+            --to;
         // MAME quotes a value holding blanks.
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-            value = value.substr(1, value.size() - 2);
-        std::vector<std::string> folders;
-        std::istringstream parts(value);
-        std::string folder;
-        while (std::getline(parts, folder, ';')) {
-            for (const char *prefix : {"$HOME", "~"})
-                if (folder.compare(0, strlen(prefix), prefix) == 0 &&
-                    (folder.size() == strlen(prefix) || folder[strlen(prefix)] == '/')) {
-                    if (home.empty()) {
-                        folder.clear();
-                        break;
-                    }
-                    folder = home + folder.substr(strlen(prefix));
-                }
-            if (!folder.empty())
-                folders.push_back(folder);
-        }
-        return folders;
+        if (to - from >= 2 && line[from] == '"' && line[to - 1] == '"')
+            ++from, --to;
+        return SplitFolders(line.substr(from, to - from), home);
     }
     return {};
 }
@@ -52,14 +80,17 @@ std::vector<std::string> MameIniFolders(const char *key, std::string *from)
     const char *home = getenv("HOME");
     std::string user = home && home[0] == '/' ? std::string(home) + "/.mame/mame.ini" : "";
     for (const std::string &path : {user, std::string("/etc/mame/mame.ini")}) {
-        std::ifstream file(path);
-        if (path.empty() || !file)
+        FILE *file = path.empty() ? nullptr : fopen(path.c_str(), "rb");
+        if (!file)
             continue;
-        std::stringstream text;
-        text << file.rdbuf();
+        std::string text;
+        char buffer[4096];
+        for (size_t got; (got = fread(buffer, 1, sizeof buffer, file)) > 0;)
+            text.append(buffer, got);
+        fclose(file);
         if (from)
             *from = path;
-        return MameIniFoldersIn(text.str(), key, home && home[0] == '/' ? home : "");
+        return MameIniFoldersIn(text, key, home && home[0] == '/' ? home : "");
     }
     return {};
 #endif
