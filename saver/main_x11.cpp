@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cerrno>
 #include <cstring>
 
 #include "config/settings_file.h"
@@ -26,6 +27,9 @@ namespace {
 const long kLongestIdleSeconds = 32767;
 // How often a game left running is looked for while no session runs.
 const int kLeftGameCheckMs = 1000;
+// A display that refuses the connection is tried this often, this long apart.
+const int kDisplayTries = 20;
+const int kDisplayRetryMs = 100;
 
 int stopPipe[2] = {-1, -1};
 volatile sig_atomic_t stopRequested = 0;
@@ -170,11 +174,24 @@ int main(int argc, char **argv)
         fprintf(stderr, "quillmere: cannot make a pipe\n");
         return 1;
     }
-    Display *display = XOpenDisplay(nullptr);
+    // A display that is starting up, or resetting after its last client
+    // left, refuses connections for a moment: it is tried for a while.
+    Display *display = nullptr;
+    int error = 0;
+    for (int tries = 0; !display && tries < kDisplayTries && !stopRequested; ++tries) {
+        if (tries > 0) {
+            pollfd stop = {stopPipe[0], POLLIN, 0};
+            poll(&stop, 1, kDisplayRetryMs);
+        }
+        errno = 0;
+        display = XOpenDisplay(nullptr);
+        error = errno;
+    }
     if (!display) {
         const char *name = XDisplayName(nullptr);
-        fprintf(stderr, "quillmere: cannot open the X display %s\n",
-                name[0] ? name : "(DISPLAY is not set)");
+        fprintf(stderr, "quillmere: cannot open the X display %s%s%s\n",
+                name[0] ? name : "(DISPLAY is not set)", error ? ": " : "",
+                error ? strerror(error) : "");
         return 1;
     }
     XSetErrorHandler(IgnoreXError);

@@ -274,6 +274,7 @@ def test_a_launcher_that_returns_runs_full_rounds_and_escape_ends_its_emulator(s
 def test_dark_after_a_minute_closes_the_game_launches_nothing_more_and_a_key_ends_it(start):
     saver = start(['run'], games=('pong',), run_ms=4000, splash_ms=300,
                   timers='WaitForMESSTimer=2000\nPollTimer=100\nDarkAfterMinutes=1\n')
+    wait_for(lambda: saver.windows('quillmere'), 20, 'the session')   # an empty display is black too
     dark = lambda: not saver.windows('mame') and saver.shot('dark').getextrema() == ((0, 0),) * 3  # noqa: E731
     wait_for(dark, 100, 'the dark screen', every=1)
     time.sleep(3)
