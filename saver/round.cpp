@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <dirent.h>
 #include <string>
 #include <new>
@@ -26,6 +27,20 @@ bool Contains(const std::vector<std::string> &keys, const std::string &key)
 {
     return std::find(keys.begin(), keys.end(), key) != keys.end();
 }
+
+// A choice the worker made ahead that starts. It was drawn as a round draws,
+// so a round that takes it shows what a search would have found, only sooner.
+struct ReadyChoice {
+    int mameOrMess = 0;
+    char machine[kMachineBytes] = "";
+    char software[kSoftwareBytes] = "";
+    char command[kCommandBytes] = "";
+    std::string romEntry;
+};
+
+// The worker's own: a worker left behind by a session that ended keeps its
+// choices to itself.
+thread_local std::deque<ReadyChoice> readyChoices;
 
 // Entries of the ROM folder other than "." and "..".
 int CountRomEntries()
@@ -224,6 +239,27 @@ std::string DeadEnd(long broken)
     return mame + (mame.empty() || mess.empty() ? "" : "; ") + mess;
 }
 
+// The oldest choice made ahead that this round may still take: passed over
+// when the round's rules refuse it now (a repeat, refused this session) or
+// its set is no longer known to start (found broken since, changed, gone).
+bool TakeReadyChoice(Screen *screen, ReadyChoice *taken)
+{
+    while (!readyChoices.empty()) {
+        ReadyChoice ready = readyChoices.front();
+        readyChoices.pop_front();
+        int verdict = ready.romEntry.empty()
+                          ? -1
+                          : RememberedRomVerdict(FolderOf(ready.mameOrMess), ExeOf(ready.mameOrMess),
+                                                 ready.romEntry.c_str());
+        bool starts = ready.mameOrMess == 1 ? verdict == 1 : verdict != 0;
+        if (starts && ScreenChoice(screen, ready.mameOrMess, ready.machine, ready.software)) {
+            *taken = ready;
+            return true;
+        }
+    }
+    return false;
+}
+
 }   // namespace
 
 Round PrepareRound(const RoundRequest &request)
@@ -236,9 +272,17 @@ Round PrepareRound(const RoundRequest &request)
                              broken.romEntry.c_str());
     auto start = std::chrono::steady_clock::now();
     Screen screen{&request, start};
+    ReadyChoice ready;
+    bool fromAhead = TakeReadyChoice(&screen, &ready);
+    if (fromAhead) {
+        CopyText(round.machine, sizeof round.machine, ready.machine);
+        CopyText(round.software, sizeof round.software, ready.software);
+        CopyText(round.command, sizeof round.command, ready.command);
+        round.chosen = true;
+    }
     SetChoiceFilter(ScreenChoice, &screen);
     // Repeats drawn again do not count as calls: they cost no query.
-    for (int call = 0; call < kChoicesPerRound;) {
+    for (int call = 0; !round.chosen && call < kChoicesPerRound;) {
         if (RunnerCancelled() ||
             std::chrono::steady_clock::now() - start > std::chrono::milliseconds(kChoiceTimeMs))
             break;
@@ -257,8 +301,8 @@ Round PrepareRound(const RoundRequest &request)
         CopyText(round.deadEnd, sizeof round.deadEnd, DeadEnd(round.brokenSets).c_str());
         return round;
     }
-    round.romEntry = ChosenRomEntry();
-    round.mameOrMess = MameOrMess;
+    round.romEntry = fromAhead ? ready.romEntry : ChosenRomEntry();
+    round.mameOrMess = fromAhead ? ready.mameOrMess : MameOrMess;
     round.key = RoundKey(round.mameOrMess, round.machine, round.software);
     // An arcade choice leaves the machine as it was: it has none.
     if (round.mameOrMess == 1)
@@ -286,9 +330,26 @@ Round PrepareRound(const RoundRequest &request)
 
 bool JudgeAhead()
 {
+    // Enough rounds are ready: the worker rests, leaving the machine to the game.
+    if (readyChoices.size() >= kReadyChoices)
+        return false;
     long asked = MachineQueriesRun() + RomVerificationsRun();
-    char machine[kMachineBytes] = "", software[kSoftwareBytes] = "", command[kCommandBytes] = "";
+    ReadyChoice ready;
     SetChoiceFilter(nullptr, nullptr);
-    ChooseSoftware(machine, software, command);
+    if (ChooseSoftware(ready.machine, ready.software, ready.command) == 0) {
+        ready.mameOrMess = MameOrMess;
+        ready.romEntry = ChosenRomEntry();
+        auto same = [&](const ReadyChoice &held) {
+            return RoundKey(held.mameOrMess, held.machine, held.software) ==
+                   RoundKey(ready.mameOrMess, ready.machine, ready.software);
+        };
+        if (std::none_of(readyChoices.begin(), readyChoices.end(), same))
+            readyChoices.push_back(ready);
+    }
     return MachineQueriesRun() + RomVerificationsRun() != asked;
+}
+
+size_t ReadyChoicesHeld()
+{
+    return readyChoices.size();
 }

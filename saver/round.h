@@ -58,20 +58,27 @@ std::string RoundKey(int mameOrMess, const char *machine, const char *software);
 // comes back.
 bool InRepeatWindow(const std::vector<std::string> &recent, const std::string &key, int romEntries);
 
-// The choice (at most kChoicesPerRound calls of ChooseSoftware and
-// kChoiceTimeMs, fewer when the runner is cancelled), then the artwork, its
-// decoding and the title card's texts. A choice in request.refused is never
-// taken; one in the repeat window of request.recent is drawn again, at most
-// kRepeatRedraws times and for half of kChoiceTimeMs, then taken. Runs on
-// the round worker's thread.
+// The choice (the oldest choice made ahead that still holds, else at most
+// kChoicesPerRound calls of ChooseSoftware and kChoiceTimeMs, fewer when
+// the runner is cancelled), then the artwork, its decoding and the title
+// card's texts. A choice in request.refused is never taken; one in the
+// repeat window of request.recent is drawn again, at most kRepeatRedraws
+// times and for half of kChoiceTimeMs, then taken. Runs on the round
+// worker's thread.
 Round PrepareRound(const RoundRequest &request);
 
 // Between rounds, while the folder is known to hold broken sets: one more
-// choice made only for what it learns (facts, -verifyroms verdicts), so the
-// next search finds them remembered. True when it asked the emulator.
+// choice made ahead, so the next search finds what it learnt (facts,
+// -verifyroms verdicts) remembered. A choice that starts is kept, up to
+// kReadyChoices, and the next rounds take those before drawing again; with
+// that many kept it asks nothing. True when it asked the emulator.
 bool JudgeAhead();
+
+// The choices made ahead that wait for a round, on the calling thread.
+size_t ReadyChoicesHeld();
 
 constexpr int kChoicesPerRound = 200;
 constexpr int kChoiceTimeMs = 10000;
 constexpr int kRepeatRedraws = 200;
 constexpr int kRepeatWindow = 20;
+constexpr size_t kReadyChoices = 2;

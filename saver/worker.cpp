@@ -28,9 +28,10 @@ namespace {
 
 // While a game runs after a search that met broken sets, the worker judges
 // sets ahead, one step at a time, so the next search meets them remembered
-// instead of asking the emulator. It rests once a run of steps learns
-// nothing more (the folder is known), and a request is served after at most
-// the step under way.
+// instead of asking the emulator, and the sets that start wait as the next
+// rounds' choices. It rests once a run of steps learns nothing more (the
+// folder is known, or enough rounds are ready), and a request is served after
+// at most the step under way.
 constexpr int kAheadStepMs = 100;
 constexpr int kAheadIdleSteps = 50;
 constexpr int kAheadStepsPerSave = 25;

@@ -2,7 +2,7 @@
 // hangs, the worker stops at once and no child is left; a picture too large
 // for the memory left costs the round its picture only; after a search that
 // met broken sets the worker judges the folder's other sets while the game
-// runs. (Refused choices are seen end to end: tests/e2e/test_rounds.py.)
+// runs, and the next round takes a set so judged that still holds. (Refused choices are seen end to end: tests/e2e/test_rounds.py.)
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -19,6 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "base/random.h"
 #include "config/settings.h"
 #include "emulator/runner.h"
 #include "saver/worker.h"
@@ -172,6 +173,97 @@ TEST(RoundWorker, JudgesTheFolderAheadBetweenRoundsAfterMeetingBrokenSets)
         usleep(10000);
     EXPECT_LE(30u, Verified());
     EXPECT_TRUE(worker.Stop(1000));
+    SetCommandRunner(nullptr);
+    ResetSettings();
+}
+
+namespace {
+
+// A MAME in which only "good" starts.
+int OneGoodSet(char *command, char *output)
+{
+    string line = command, name = line.substr(line.rfind(' ') + 1);
+    snprintf(output, kRunnerOutputBytes,
+             "<machine name=\"%s\"><display/><driver status=\"good\"/></machine>", name.c_str());
+    if (line.find(" -verifyroms ") != string::npos)
+        ReportRunExitCode(name == "good" ? 0 : 2);
+    return 0;
+}
+
+int judgeDraw()
+{
+    static unsigned state = 1;
+    return static_cast<int>((state = state * 1103515245u + 12345u) >> 16) & kRandomMax;
+}
+
+int fixedDraw = 0;   // where a round's every draw lands: on a broken set
+
+// The position readdir gives name in folder, as the chooser counts entries.
+int PositionIn(const string &folder, const string &name)
+{
+    DIR *dir = opendir(folder.c_str());
+    int position = 0, found = -1;
+    while (dirent *entry = readdir(dir)) {
+        if (!strcmp(entry->d_name, ".") || !strcmp(entry->d_name, ".."))
+            continue;
+        if (name == entry->d_name)
+            found = position;
+        ++position;
+    }
+    closedir(dir);
+    return found;
+}
+
+}  // namespace
+
+TEST(RoundWorker, TheNextRoundTakesASetJudgedAheadWhileItStillHolds)
+{
+    enum Change { Nothing, Repeat, Refused, FoundBroken, Rewritten, Removed };
+    // The round's own draws all land on a broken set: it shows the good set
+    // only when it takes the one judged ahead.
+    struct Row {
+        Change change;
+        bool taken;
+    } rows[] = {{Nothing, true},      {Repeat, false},    {Refused, false},
+                {FoundBroken, false}, {Rewritten, false}, {Removed, false}};
+    SetCommandRunner(OneGoodSet);
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.change);
+        SetRandomSource(judgeDraw);
+        TempFolder folder;   // an emulator of its own: nothing remembered
+        folder.Write("roms/good.zip", "");
+        for (int i = 0; i < 10; ++i)
+            folder.Write("roms/broken" + std::to_string(i) + ".zip", "");
+        folder.Write("mame", "");
+        OneGame(folder, "mame");
+        for (int step = 0; step < 2000 && ReadyChoicesHeld() == 0; ++step)
+            JudgeAhead();
+        ASSERT_EQ(1u, ReadyChoicesHeld());
+        // Once the folder is known, more steps find the same set only.
+        for (int step = 0; step < 100; ++step)
+            JudgeAhead();
+        EXPECT_EQ(1u, ReadyChoicesHeld());
+
+        RoundRequest request;
+        const string entry = folder.path() + "/roms/good.zip", key = RoundKey(1, "", "good");
+        if (row.change == Repeat)
+            request.recent.push_back(key);
+        if (row.change == Refused)
+            request.refused.push_back(key);
+        if (row.change == FoundBroken)
+            request.broken.push_back({1, MameRomsPath + string("\\good.zip")});
+        if (row.change == Rewritten)
+            folder.Write("roms/good.zip", "PK");
+        if (row.change == Removed)
+            unlink(entry.c_str());
+        fixedDraw = PositionIn(folder.path() + "/roms", "broken0.zip");
+        SetRandomSource([] { return fixedDraw; });
+        Round round = PrepareRound(request);
+        EXPECT_EQ(0u, ReadyChoicesHeld());
+        EXPECT_EQ(row.taken, round.chosen) << round.software;
+        EXPECT_EQ(row.taken ? "good" : "", string(round.software));
+    }
+    SetRandomSource(nullptr);
     SetCommandRunner(nullptr);
     ResetSettings();
 }
