@@ -29,6 +29,12 @@ struct DialogControls {
 // The Win32 controls (Windows build only).
 const DialogControls *Win32DialogControls();
 
+// The Win32 open-file dialog owned by dialog (Windows build only), filter as
+// the open-file structure takes it. It starts in the folder of path, with its
+// file name chosen. On OK path (size bytes) holds the choice; cancelled or
+// failed, path is left as it was.
+bool PickFileToOpen(void *dialog, const char *filter, char *path, int size);
+
 // Control ids of dialog template 2003.
 enum ControlId {
     IDC_MESS_EXE = 100,

@@ -1,8 +1,12 @@
 #include <windows.h>
 
+#include <cderr.h>
+#include <commdlg.h>
+
 #include <cstdlib>
 #include <cstring>
 
+#include "base/format.h"
 #include "config/controls.h"
 
 static HWND Item(void *dialog, int id)
@@ -112,6 +116,49 @@ static void Focus(void *dialog, int id)
     HWND control = Item(dialog, id);
     SendMessageA(static_cast<HWND>(dialog), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
     SendMessageA(control, EM_SETSEL, 0, -1);
+}
+
+// The full structure, with its reserved pointer, reserved value and extended
+// flags: 88 bytes on 32-bit Windows.
+static_assert(sizeof(void *) != 4 || sizeof(OPENFILENAMEA) == 88,
+              "the open-file structure must be the full 88-byte form");
+
+bool PickFileToOpen(void *dialog, const char *filter, char *path, int size)
+{
+    // Work on copies so a cancelled or failed dialog leaves path as it was.
+    char folder[1024], chosen[1024];
+    if (size > static_cast<int>(sizeof chosen))
+        size = sizeof chosen;
+    CopyText(folder, sizeof folder, path);
+    char *name = strrchr(folder, '\\');
+    CopyText(chosen, sizeof chosen, name ? name + 1 : folder);
+    if (name)
+        *name = '\0';
+    else
+        folder[0] = '\0';
+
+    OPENFILENAMEA request;
+    memset(&request, 0, sizeof request);
+    request.lStructSize = sizeof request;
+    request.hwndOwner = static_cast<HWND>(dialog);
+    request.lpstrFilter = filter;
+    request.nFilterIndex = 1;
+    request.lpstrFile = chosen;
+    request.nMaxFile = static_cast<DWORD>(size);
+    request.lpstrInitialDir = folder[0] ? folder : nullptr;
+    request.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    BOOL ok = GetOpenFileNameA(&request);
+    // An initial name the dialog cannot take (a malformed path typed in the
+    // box) makes it fail without showing anything: show it with no name.
+    if (!ok && CommDlgExtendedError() == FNERR_INVALIDFILENAME) {
+        chosen[0] = '\0';
+        ok = GetOpenFileNameA(&request);
+    }
+    if (!ok)
+        return false;
+    memcpy(path, chosen, static_cast<size_t>(size));
+    path[size - 1] = '\0';
+    return true;
 }
 
 const DialogControls *Win32DialogControls()

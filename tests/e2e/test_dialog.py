@@ -361,6 +361,13 @@ def test_choices_show_the_settings_save_at_their_ok_and_cancel_keeps_them(env):
     env.driver("set", chooser, 1148, winpath(catver))
     d.click(1, chooser)
     assert wait_until(lambda: text(305) == winpath(catver), 10)
+    # Cancel leaves the box as it was, and the chooser does not open again.
+    d.click(303, choices)
+    chooser = env.wait_window("#32770", "Open", 15000)
+    d.click(2, chooser)
+    assert wait_until(lambda: env.window_info(chooser) is None, 10)
+    assert env.wait_window("#32770", "Open", 3000) is None, "the chooser opened again"
+    assert text(302) == r"C:\fav.ini"
     env.driver("set", choices, 308, "Quiz\r\n Casino ;Slot Machine\r\n\r\n")
     d.click(311, choices)
     env.driver("select", choices, 313, 3)
