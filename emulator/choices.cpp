@@ -63,18 +63,8 @@ char *Trim(char *line)
 
 bool StartsWithIgnoringCase(const std::string &text, const std::string &prefix)
 {
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        char a = text[i], b = prefix[i];
-        if (a >= 'A' && a <= 'Z')
-            a = static_cast<char>(a - 'A' + 'a');
-        if (b >= 'A' && b <= 'Z')
-            b = static_cast<char>(b - 'A' + 'a');
-        if (a != b)
-            return false;
-    }
-    return true;
+    return text.size() >= prefix.size() &&
+           EqualIgnoringCase(text.c_str(), prefix.c_str(), prefix.size());
 }
 
 // The entries of the ROM folder whose games the list names.

@@ -22,6 +22,20 @@ void StrToLower(char *text)
             *p = static_cast<char>(*p - 'A' + 'a');
 }
 
+bool EqualIgnoringCase(const char *a, const char *b, size_t length)
+{
+    for (size_t i = 0; i < length; ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
 namespace {
 
 void AppendUtf8(std::string *out, unsigned long code)
@@ -159,20 +173,6 @@ InformationSpan FindInformation(const char *text)
         span.yearLength = static_cast<size_t>(yearEnd - span.year);
     }
     return span;
-}
-
-bool EqualIgnoringCase(const char *a, const char *b, size_t length)
-{
-    for (size_t i = 0; i < length; ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
 }
 
 // The value of attribute name (" name=\"") in one start tag; empty when absent.

@@ -11,6 +11,9 @@ struct MachineFacts;
 // Lower-cases A to Z in place; every other byte stays.
 void StrToLower(char *text);
 
+// Are the first length bytes of a and b the same, A to Z taken as a to z?
+bool EqualIgnoringCase(const char *a, const char *b, size_t length);
+
 // 1 and the device's name (device: 1024 bytes) when some device of machine
 // takes the extension of fileName; 0 otherwise. Uses MessExe from the settings.
 int GetDeviceByExtension(const char *folder, const char *machine, const char *fileName,
