@@ -420,10 +420,11 @@ X11SessionEnd RunX11Session(Display *display, int stopFd)
     XResetScreenSaver(display);
     if (session.saverExtension)
         XScreenSaverSuspend(display, True);
+    // The hot keys first: once the window has the keyboard, every key works.
+    GrabHotKeys();
     XSetInputFocus(display, session.window, RevertToPointerRoot, CurrentTime);
     // Top-level windows that go wake the loop, which then keeps the keyboard.
     XSelectInput(display, session.root, SubstructureNotifyMask);
-    GrabHotKeys();
     StartSession(&kPlatform, NotifyRoundReady, nullptr, seed);
 
     EventLoop(stopFd);
