@@ -144,13 +144,18 @@ class Environment:
         # Output goes through files, not pipes: Wine's service processes, started
         # by whichever program comes first after a server start, inherit the
         # standard handles and would hold a pipe open long after the program ends.
+        # Wine's own programs by their file: by bare name Wine starts them through
+        # start.exe, whose launch fails now and then on a loaded machine.
+        program = os.path.join(self.prefix, "drive_c/windows/system32", args[0] + ".exe")
+        if os.sep not in args[0] and os.path.exists(program):
+            args = (program,) + args[1:]
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             rc = subprocess.run([WINE] + list(args), env=dict(self.env, LC_ALL=locale or self.env["LC_ALL"]),
                                 timeout=timeout, stdout=out, stderr=err).returncode
             result = subprocess.CompletedProcess(args, rc, *(f.seek(0) or f.read().decode(errors="replace")
                                                              for f in (out, err)))
         if check and rc != 0:
-            raise RuntimeError("%s failed (%d): %s" % (args, rc, result.stderr))
+            raise RuntimeError("%s failed (%d): %s%s" % (args, rc, result.stdout, result.stderr))
         return result
 
     def start(self, *args, output=None, locale=None):   # a Windows program's Popen; its standard output to output
