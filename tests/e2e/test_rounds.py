@@ -54,9 +54,16 @@ def launch_times(mame, launches, seconds):
     return times
 
 
+NOTE = (0, SCREEN[1] // 2 + 40) + SCREEN   # the line under "Searching..."
+
+
 def searching_note(env, name):   # pixels of the line under "Searching..."
-    width, height = SCREEN
-    return count(env.screenshot(name), GREEN, (0, height // 2 + 40, width, height))
+    return count(env.screenshot(name), GREEN, NOTE)
+
+
+def note_width(env, name):
+    box = bounds(env.screenshot(name), GREEN, NOTE)
+    return box[2] - box[0] if box else 0
 
 
 def test_sets_whose_files_are_missing_run_once_and_do_not_slow_the_tries(env):
@@ -73,9 +80,7 @@ def test_sets_whose_files_are_missing_run_once_and_do_not_slow_the_tries(env):
     # again. Escape only once the last has been judged: the line then says that
     # every set is broken, wider than any count.
     assert wait_until(lambda: searching_note(env, "rounds-broken") > 200, 10)
-    note = (0, SCREEN[1] // 2 + 40) + SCREEN
-    assert wait_until(lambda: (lambda b: b and b[2] - b[0] > 500)(bounds(env.screenshot("rounds-all-broken"), GREEN, note)),
-                      10), "not every set found broken"
+    assert wait_until(lambda: note_width(env, "rounds-all-broken") > 500, 10), "not every set found broken"
     assert sorted(launched(mame)) == sorted(GAMES)
     env.key("Escape")
     assert saver.wait(timeout=15) == 1
